@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the normal build with the whole suite, then the
+# workbook layer under AddressSanitizer and UndefinedBehaviorSanitizer replaying the fuzz
+# corpus and the workbook tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh test
+
+jobs=$(nproc)
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCLIVARA_GUI=OFF -DCLIVARA_SANITIZE=ON \
+    -DCLIVARA_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++-14
+cmake --build build-sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-sanitize --output-on-failure -j "$jobs" -L 'archive|fuzz'

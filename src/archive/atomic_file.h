@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+namespace clivara::archive {
+
+// Replaces the file at path with bytes atomically: a temporary file in the same folder,
+// written whole, flushed to disk (fsync), given the old file's permissions, then renamed over
+// path, and the folder flushed. On any failure the temporary file is removed, path is left as
+// it was, and ArchiveError(WriteFailed) says why in Italian (disk full, no permission,
+// read-only folder, ...), naming the file.
+void replaceFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+// Reads a whole file; ArchiveError(Missing / Unreadable / Empty) with the Italian message.
+std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path);
+
+}  // namespace clivara::archive

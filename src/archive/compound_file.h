@@ -1,0 +1,47 @@
+#pragma once
+
+#include <array>
+#include <stdexcept>
+#include <string_view>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace clivara::archive {
+
+using ClassId = std::array<std::uint8_t, 16>;
+
+// One stream or storage of a compound file (OLE2), kept whole so it can be written back.
+struct CompoundEntry {
+    std::string name;  // UTF-8, as stored
+    bool isStorage = false;
+    ClassId classId{};
+    std::vector<std::uint8_t> data;        // streams only
+    std::vector<CompoundEntry> children;   // storages only
+};
+
+// The root storage's class id and its children.
+struct CompoundFile {
+    ClassId rootClassId{};
+    std::vector<CompoundEntry> entries;
+
+    // The top-level stream whose name equals `name` without regard to letter case.
+    CompoundEntry* findStream(std::string_view name);
+    const CompoundEntry* findStream(std::string_view name) const;
+};
+
+// Reads a compound file held in memory through libgsf. Raises FormatViolation when the bytes
+// are not a compound file (NotCompoundFile below) or when the container is damaged
+// (sector chains that loop or leave the file, impossible sizes, broken directories, short
+// streams). Never allocates more than the input could hold.
+struct NotCompoundFile : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+CompoundFile readCompoundFile(std::span<const std::uint8_t> bytes);
+
+// Writes a compound file with 512-byte sectors (what every reader accepts), keeping every
+// entry's name, order and class id.
+std::vector<std::uint8_t> writeCompoundFile(const CompoundFile& file);
+
+}  // namespace clivara::archive

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/archive_error.h"
+
+namespace clivara::archive {
+
+// What a cell holds, as the spreadsheet application would report its value.
+enum class CellKind : std::uint8_t { Empty, Text, Number, Boolean, Error };
+
+class WorkbookData;  // the parsed workbook: streams, records, strings, formats, cells
+class SheetData;
+
+// One worksheet of an open workbook. Rows and columns count from 1, as in the
+// spreadsheet application (row 1..65536, column 1..256). A Sheet is a handle into its
+// Workbook and stays valid while that Workbook lives (copies of the Workbook have
+// their own sheets).
+class Sheet {
+public:
+    static constexpr int kLastRow = 65536;
+    static constexpr int kLastColumn = 256;
+
+    const std::string& name() const;
+
+    CellKind kind(int row, int column) const;
+    // The cell's value converted to text (UTF-8): the one conversion used everywhere.
+    std::string text(int row, int column) const;
+    // True when the value reads as empty text (no cell, a blank cell, an empty string).
+    bool isEmpty(int row, int column) const;
+
+    // Stores a text so that text() gives exactly that text back: a canonical whole number
+    // becomes a number, a dd/MM/yyyy date becomes a date where the workbook has a format
+    // showing dd/mm/yyyy, anything else stays text; an empty text empties the cell's value.
+    // The cell keeps its format. Throws ArchiveError(TextTooLong) past 32,767 characters.
+    void setText(int row, int column, std::string_view text);
+
+    // End(xlDown): from a filled cell whose neighbour below is filled, the last filled cell
+    // of that run; otherwise the next filled cell further down, or kLastRow when none.
+    int endDown(int row, int column) const;
+
+    // The last row holding any cell record (0 when the sheet has none).
+    int lastUsedRow() const;
+
+    // Removes the whole row; every row below moves up one with its cells, formatting and
+    // height, and features anchored to those rows follow.
+    void deleteRow(int row);
+
+    // Reorders the blocks of columns [firstColumn, lastColumn] of rows firstRow ..
+    // firstRow + order.size() - 1: afterwards row firstRow + i holds what row
+    // firstRow + order[i] held in those columns, values and formats. Other cells stay.
+    void permuteRows(int firstRow, int firstColumn, int lastColumn, std::span<const int> order);
+
+    SheetData& data() { return *data_; }
+    const SheetData& data() const { return *data_; }
+
+private:
+    friend class Workbook;
+    explicit Sheet(SheetData* data) : data_(data) {}
+    SheetData* data_;
+};
+
+// An Excel 97-2003 (.xls, BIFF8) workbook read into memory. Everything the program does not
+// interpret (other streams, formatting, other sheets, cells right of column M, unknown
+// records) is kept and written back unchanged by save().
+class Workbook {
+public:
+    // Reads the file; throws ArchiveError with an Italian message naming the file.
+    static Workbook open(const std::filesystem::path& path);
+    // Reads a whole compound file held in memory; displayName appears in messages.
+    static Workbook fromBytes(std::span<const std::uint8_t> bytes, const std::string& displayName);
+
+    Workbook(const Workbook& other);
+    Workbook& operator=(const Workbook& other);
+    Workbook(Workbook&&) noexcept;
+    Workbook& operator=(Workbook&&) noexcept;
+    ~Workbook();
+
+    // Sheets in workbook order; by name without regard to letter case (nullptr if none).
+    std::size_t sheetCount() const;
+    Sheet& sheetAt(std::size_t index);
+    const Sheet& sheetAt(std::size_t index) const;
+    Sheet* sheet(std::string_view name);
+    const Sheet* sheet(std::string_view name) const;
+
+    bool uses1904DateSystem() const;
+
+    // The whole compound file as it would be written.
+    std::vector<std::uint8_t> toBytes() const;
+    // Writes the workbook atomically over path (temporary file, flush, rename), keeping the
+    // file's permissions. On failure the file at path is untouched and ArchiveError
+    // (WriteFailed) carries the Italian reason.
+    void save(const std::filesystem::path& path) const;
+
+    WorkbookData& data() { return *data_; }
+    const WorkbookData& data() const { return *data_; }
+
+private:
+    explicit Workbook(std::unique_ptr<WorkbookData> data);
+    void bindSheets();
+    std::unique_ptr<WorkbookData> data_;
+    std::vector<Sheet> sheets_;
+};
+
+}  // namespace clivara::archive

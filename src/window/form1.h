@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "archive/workbook.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QWidget;
+class MessageBoxes;
+class ArchiveLock;
+
+// The program's one window. The controls keep their numbered names (also as objectName),
+// and the handlers are members named after control and event. The widget side (controls,
+// menus, field rules) lives in src/window/, the handlers that work on the archive in
+// src/operations/.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // archivePath: the archive the window works on (normally Archivio.xls beside the program).
+    Form1(MessageBoxes& boxes, std::filesystem::path archivePath, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up: Form_Load (open the archive, centre the window). False when the program must
+    // end without showing the window (the message has been shown already).
+    bool Form_Load();
+    // Shows the window; Form_Activate runs once when it first becomes active.
+    void showAndActivate();
+
+    // The controls. Fields are reached by number too: field(n) for n = 1 .. 13.
+    QComboBox* Combo1 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLineEdit* Text4 = nullptr;
+    QLineEdit* Text5 = nullptr;
+    QLineEdit* Text6 = nullptr;
+    QLineEdit* Text7 = nullptr;
+    QLineEdit* Text8 = nullptr;
+    QLineEdit* Text9 = nullptr;
+    QLineEdit* Text10 = nullptr;
+    QLineEdit* Text11 = nullptr;
+    QPlainTextEdit* Text12 = nullptr;
+    QPlainTextEdit* Text13 = nullptr;
+    QLabel* Label[15] = {};  // Label[1] .. Label[14]
+
+    QAction* mnuA = nullptr;      // "Aggiungi Cliente"
+    QAction* mnuM = nullptr;      // "Modifica Cliente"
+    QAction* mnuE = nullptr;      // "Elimina Cliente"
+    QAction* mnuP = nullptr;      // "Pulisci Campi"
+    QAction* MnStampa = nullptr;  // "Stampa Elenco Clienti" (no action)
+    QAction* MnEsci = nullptr;    // "Esci"
+    QAction* MnRubrica = nullptr, *MnPratica = nullptr, *MenuCarta = nullptr,
+             *MNRicorsi = nullptr;  // entries without action
+
+    // Field n (1..13): its text, and assignment that raises the field's change handler only
+    // when the text really changes (assigning the same text raises nothing).
+    QString fieldText(int n) const;
+    void setFieldText(int n, const QString& text);
+    // The box's text line, with the same rule (a real change runs Combo1_Change).
+    QString comboText() const;
+    void setComboText(const QString& text);
+    // Combo1.Clear: removes every entry and blanks the text line without running
+    // Combo1_Change. AddItem: appends an entry; the text line and current index stay.
+    void comboClear();
+    void comboAddItem(const QString& text);
+    void comboAddItems(const QStringList& texts);
+
+    // The window's collection of controls, by name without regard to letter case.
+    QWidget* control(const QString& name) const;
+
+    // The archive held from start-up to exit, and the active sheet's name.
+    std::optional<clivara::archive::Workbook> ArchiveBook;
+    QString activeSheet;
+
+    // Handlers (window side, src/window/).
+    void mnuP_Click();
+    void Text10_Change();
+
+    // Handlers and shared procedures (operations side, src/operations/).
+    void Form_Activate();
+    void MnEsci_Click();
+    void Combo1_Change();
+    void Combo1_Click(int chosenIndex);
+    void mnuA_Click();
+    void mnuM_Click();
+    void mnuE_Click();
+    void SortArchive();
+    void FillCustomerList();
+    void ReloadCustomerList();
+    // Walks column A from firstRow; stopAtEmpty chooses the stop or the skip rule.
+    // True when the walk reached the end of the range.
+    bool AddCustomerNames(int firstRow, bool stopAtEmpty);
+
+    MessageBoxes& messageBoxes() { return boxes_; }
+    const std::filesystem::path& archivePath() const { return archivePath_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;  // Form_QueryUnload: refuses every close
+    bool event(QEvent* event) override;            // first activation runs Form_Activate
+
+private:
+    void buildControls();
+    void buildMenus();
+    MessageBoxes& boxes_;
+    std::filesystem::path archivePath_;
+    bool activated_ = false;
+    bool inComboClear_ = false;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Every message box of the program goes through this interface, so that tests can answer
+// them. The real implementation shows modal QMessageBoxes without icon.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // Yes and No buttons, Yes the default; true for Yes.
+    virtual bool askYesNo(QWidget* parent, const QString& title, const QString& text) = 0;
+    // OK button only.
+    virtual void inform(QWidget* parent, const QString& title, const QString& text) = 0;
+};
+
+// Real modal message boxes.
+class ModalMessageBoxes : public MessageBoxes {
+public:
+    bool askYesNo(QWidget* parent, const QString& title, const QString& text) override;
+    void inform(QWidget* parent, const QString& title, const QString& text) override;
+};
