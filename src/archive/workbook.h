@@ -34,6 +34,9 @@ public:
     std::string text(int row, int column) const;
     // True when the value reads as empty text (no cell, a blank cell, an empty string).
     bool isEmpty(int row, int column) const;
+    // The numeric value of a Number cell (dates are their serial numbers); for a Boolean
+    // cell 1 or 0; otherwise 0.
+    double number(int row, int column) const;
 
     // Stores a text so that text() gives exactly that text back: a canonical whole number
     // becomes a number, a dd/MM/yyyy date becomes a date where the workbook has a format
