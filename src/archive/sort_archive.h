@@ -1,0 +1,30 @@
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "archive/workbook.h"
+
+namespace clivara::archive {
+
+// The first and last row (from 1) of the customer rows that the sort reorders on "Clienti":
+// A2 down to the cell End(xlDown) reaches from A2. With one customer or none this runs to
+// the next filled cell of column A further down, or to the sheet's last row.
+struct SortRange {
+    int firstRow = 2;
+    int lastRow = 2;
+};
+SortRange customerSortRange(const Sheet& clienti);
+
+// Ascending order of the rows firstRow..lastRow by the value in `column`, in the order the
+// spreadsheet application uses: numbers, then texts, then booleans (FALSO before VERO), then
+// errors, then empty cells. Texts compare without regard to case, with accented letters
+// beside their base letter, apostrophes and hyphens ignored at first. Rows with equal keys
+// keep their order. Returns, for each position, the offset of the row that goes there.
+std::vector<int> ascendingRowOrder(const Sheet& sheet, int firstRow, int lastRow, int column);
+
+// Sorts the customer rows of "Clienti" by column A: each row moves whole across columns A
+// to M with its formatting; row 1, cells right of M and rows outside the range stay.
+void sortCustomerRows(Sheet& clienti);
+
+}  // namespace clivara::archive
