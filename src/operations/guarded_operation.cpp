@@ -1,0 +1,13 @@
+#include "operations/guarded_operation.h"
+
+namespace clivara::operations {
+
+void reportOperationFailure(Form1& form, const char* reason) {
+    QString text = QStringLiteral("Operazione non riuscita: l'archivio resta com'era prima.");
+    if (reason != nullptr && *reason != '\0') {
+        text += QStringLiteral("\n") + QString::fromUtf8(reason);
+    }
+    form.messageBoxes().inform(&form, QStringLiteral("Clivara 2008"), text);
+}
+
+}  // namespace clivara::operations

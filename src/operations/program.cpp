@@ -1,0 +1,7 @@
+#include "operations/program.h"
+
+#include <QApplication>
+
+int runClivara(QApplication& app) {
+    return app.exec();
+}

@@ -1,0 +1,3 @@
+#include "window/form1.h"
+
+void Form1::MnEsci_Click() {}
