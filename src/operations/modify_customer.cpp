@@ -1,0 +1,59 @@
+// "Modifica Cliente": writes the thirteen fields over the row that carries the identifier
+// shown in "ID".
+#include <QLineEdit>
+#include <array>
+#include <string>
+
+#include "operations/customer_rows.h"
+#include "operations/guarded_operation.h"
+#include "window/form1.h"
+#include "window/message_boxes.h"
+
+using clivara::archive::Sheet;
+namespace ops = clivara::operations;
+
+// The fields are checked before the question (an empty company name, a text too long for a
+// cell); the row is looked for after Yes. When no row carries the identifier nothing is
+// written and the fields keep what the user typed.
+void Form1::mnuM_Click() {
+    const QString title = QStringLiteral("Clivara 2008");
+    if (!ops::customerFieldsStorable(*this)) {
+        return;
+    }
+    if (!messageBoxes().askYesNo(this, title,
+                                 QStringLiteral("Si voler Modificare il Cliente Selezionato ?"))) {
+        return;
+    }
+
+    int row = 0;
+    const std::string id = fieldText(2).toStdString();
+    if (!ops::guardedRead(*this, [&] {
+            row = ops::findCustomerRowById(ops::requireSheet(*this, "Clienti"), id);
+        })) {
+        return;
+    }
+    if (row == 0) {
+        messageBoxes().inform(
+            this, title,
+            QStringLiteral("Nessun cliente con questo ID: nessuna modifica eseguita."));
+        return;
+    }
+
+    const bool done = ops::guardedChange(*this, [&] {
+        Sheet& clienti = ops::requireSheet(*this, "Clienti");
+        // The identifier cell first, then the name, then C to M.
+        static constexpr std::array<int, 13> kWriteOrder = {2, 1, 3,  4,  5,  6, 7,
+                                                            8, 9, 10, 11, 12, 13};
+        for (const int column : kWriteOrder) {
+            clienti.setText(row, column, fieldText(column).toStdString());
+        }
+        messageBoxes().inform(this, title, QStringLiteral("Cliente Modificato"));
+        SortArchive();
+    });
+    if (!done) {
+        return;
+    }
+    FillCustomerList();
+    ops::guardedRead(*this, [&] { ReloadCustomerList(); });
+    Text1->setFocus();
+}
