@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <vector>
 
 namespace clivara::archive {
 
@@ -15,5 +16,9 @@ void replaceFileAtomically(const std::filesystem::path& path, std::span<const st
 
 // Reads a whole file; ArchiveError(Missing / Unreadable / Empty) with the Italian message.
 std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path);
+
+// For tests: while errnoValue is not 0, every write of replaceFileAtomically fails with that
+// errno (after the temporary file exists), as a full disk or a failing device would. 0 ends it.
+void setWriteFailureForTesting(int errnoValue);
 
 }  // namespace clivara::archive
