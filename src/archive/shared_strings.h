@@ -4,7 +4,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace clivara::archive {
@@ -13,7 +12,7 @@ namespace clivara::archive {
 // only grows (new strings are appended), so every LABELSST of the file stays valid.
 // Rich-text runs and phonetic blocks of existing strings are kept and written back.
 class SharedStrings {
-public:
+  public:
     // Parses the body of the SST record followed by the bodies of the CONTINUE records that
     // follow it, in order. Raises FormatViolation on anything malformed.
     static SharedStrings parse(std::span<const std::span<const std::uint8_t>> bodies);
@@ -29,13 +28,28 @@ public:
     std::vector<std::uint8_t> serialize(std::uint32_t totalReferences,
                                         std::uint64_t streamOffset) const;
 
-private:
-    // Implementation's choice; kept compact (hundreds of thousands of strings).
-    std::string arena_;                     // UTF-8 texts back to back
-    std::vector<std::uint32_t> offsets_;    // size() + 1 entries into arena_
-    std::unordered_map<std::uint32_t, std::vector<std::uint8_t>> extras_;  // runs/phonetic
-    std::vector<std::uint16_t> runCounts_;  // or any other compact form
-    mutable std::unordered_map<std::string_view, std::uint32_t> lookup_;
+  private:
+    // Runs and phonetic block of one string, kept as the bytes that follow its characters.
+    struct Extra {
+        std::uint32_t index = 0;   // the string's index
+        std::uint32_t offset = 0;  // into extraBytes_: runs (4 bytes each), then phonetic
+        std::uint32_t phoneticSize = 0;
+        std::uint16_t runCount = 0;
+        std::uint8_t flags = 0;  // the option byte's rich-text (08) and phonetic (04) bits
+    };
+
+    void buildLookup();
+    void insertLookup(std::uint32_t index);
+    void growLookup();
+
+    std::string arena_;                      // UTF-8 texts back to back
+    std::vector<std::uint32_t> offsets_{0};  // size() + 1 entries into arena_
+    std::vector<Extra> extras_;              // sorted by index; only strings that have them
+    std::vector<std::uint8_t> extraBytes_;
+    // Open-addressing table of indexes + 1 (0 = free slot) over plain strings, built on the
+    // first add().
+    std::vector<std::uint32_t> lookup_;
+    std::size_t lookupUsed_ = 0;
 };
 
 }  // namespace clivara::archive
