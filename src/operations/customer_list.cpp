@@ -1,9 +1,128 @@
+// The customer list: the walk down column A that fills Combo1, the three fills built on it,
+// and the loading of a chosen customer into the thirteen fields.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStringList>
+#include <exception>
+#include <string>
+
+#include "archive/workbook.h"
+#include "operations/customer_rows.h"
+#include "operations/guarded_operation.h"
 #include "window/form1.h"
 
-void Form1::Combo1_Change() {}
-void Form1::Combo1_Click(int) {}
-void Form1::FillCustomerList() {}
-void Form1::ReloadCustomerList() {}
-bool Form1::AddCustomerNames(int, bool) {
-    return true;
+using clivara::archive::Sheet;
+using clivara::operations::guardedRead;
+using clivara::operations::requireSheet;
+
+namespace {
+
+constexpr int kNameColumn = 1;
+constexpr int kFieldCount = 13;
+
+Sheet& selectClienti(Form1& form) {
+    Sheet& clienti = requireSheet(form, "Clienti");
+    form.activeSheet = QStringLiteral("Clienti");
+    return clienti;
+}
+
+// Runs one step of a procedure that ignores its errors.
+template <class Step>
+void ignoringErrors(Step&& step) {
+    try {
+        step();
+    } catch (const std::exception&) {
+        // ignored: the procedure goes on with its next step
+    }
+}
+
+}  // namespace
+
+bool Form1::AddCustomerNames(int firstRow, bool stopAtEmpty) {
+    const Sheet& sheet = requireSheet(*this, activeSheet.toStdString());
+    const int lastRow = sheet.endDown(firstRow, kNameColumn);
+    // The names are appended in one batch at the end, also when the walk stops early, so the
+    // list ends as it would with one AddItem per name.
+    QStringList names;
+    bool completed = true;
+    for (int row = firstRow; row <= lastRow; ++row) {
+        if (sheet.isEmpty(row, kNameColumn)) {
+            if (stopAtEmpty) {
+                completed = false;
+                break;
+            }
+            continue;
+        }
+        names.append(QString::fromStdString(sheet.text(row, kNameColumn)));
+    }
+    if (!names.isEmpty()) {
+        comboAddItems(names);
+    }
+    return completed;
+}
+
+void Form1::ReloadCustomerList() {
+    comboClear();
+    selectClienti(*this);
+    AddCustomerNames(1, false);
+}
+
+void Form1::FillCustomerList() {
+    // Every step ignores its failure and the next one runs.
+    const QList<QWidget*> all = controls();
+    for (QWidget* widget : all) {
+        if (qobject_cast<QLabel*>(widget) != nullptr) {
+            continue;  // labels carry captions, not texts
+        }
+        ignoringErrors([&] { setControlText(widget, QString()); });
+    }
+    ignoringErrors([&] { selectClienti(*this); });
+    ignoringErrors([&] { AddCustomerNames(1, false); });
+    Text1->setFocus();
+}
+
+void Form1::Combo1_Change() {
+    guardedRead(*this, [&] {
+        comboClear();
+        selectClienti(*this);
+        AddCustomerNames(1, true);
+    });
+}
+
+void Form1::Combo1_Click(int chosenIndex) {
+    guardedRead(*this, [&] {
+        const QString chosen = comboText();
+        const std::string wanted = chosen.toStdString();
+        // The k-th of several equal entries stands for the k-th row carrying that name.
+        int occurrence = 0;
+        if (chosenIndex >= 0 && chosenIndex < Combo1->count() &&
+            Combo1->itemText(chosenIndex) == chosen) {
+            for (int i = 0; i < chosenIndex; ++i) {
+                if (Combo1->itemText(i) == chosen) {
+                    ++occurrence;
+                }
+            }
+        }
+        const Sheet& clienti = requireSheet(*this, "Clienti");
+        const int lastRow = clienti.endDown(1, kNameColumn);
+        for (int row = 1; row <= lastRow; ++row) {
+            if (wanted.empty() ? !clienti.isEmpty(row, kNameColumn)
+                               : clienti.isEmpty(row, kNameColumn)) {
+                continue;
+            }
+            if (clienti.text(row, kNameColumn) != wanted) {
+                continue;
+            }
+            if (occurrence > 0) {
+                --occurrence;
+                continue;
+            }
+            setComboText(QString::fromStdString(clienti.text(row, kNameColumn)));
+            for (int field = 1; field <= kFieldCount; ++field) {
+                setFieldText(field, QString::fromStdString(clienti.text(row, field)));
+            }
+            return;
+        }
+    });
 }

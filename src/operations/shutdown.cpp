@@ -1,3 +1,68 @@
-#include "window/form1.h"
+// Leaving the program: the archive is saved atomically and only then does the program end.
+#include "operations/shutdown.h"
 
-void Form1::MnEsci_Click() {}
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <exception>
+#include <filesystem>
+
+#include "operations/startup.h"
+#include "window/form1.h"
+#include "window/message_boxes.h"
+
+namespace clivara::operations {
+
+QString saveArchive(Form1& form) {
+    if (!form.ArchiveBook) {
+        return QStringLiteral("Nessun archivio aperto.");
+    }
+    try {
+        form.ArchiveBook->save(form.archivePath());
+        return {};
+    } catch (const std::exception& error) {
+        const QString reason = QString::fromUtf8(error.what());
+        return reason.isEmpty() ? QStringLiteral("Salvataggio non riuscito.") : reason;
+    }
+}
+
+QString saveRescueCopy(Form1& form) {
+    if (!form.ArchiveBook) {
+        return {};
+    }
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const std::filesystem::path name =
+        (form.archivePath().stem().string() + "-recupero-" + stamp.toStdString() + ".xls");
+    for (const std::filesystem::path& folder :
+         {form.archivePath().parent_path(),
+          std::filesystem::path(QDir::homePath().toStdString())}) {
+        const std::filesystem::path copy = folder / name;
+        try {
+            form.ArchiveBook->save(copy);
+            return QString::fromStdString(copy.string());
+        } catch (const std::exception&) {
+            // try the next folder
+        }
+    }
+    return {};
+}
+
+}  // namespace clivara::operations
+
+using namespace clivara::operations;
+
+void Form1::MnEsci_Click() {
+    const QString failure = saveArchive(*this);
+    if (!failure.isEmpty()) {
+        // Nothing is lost: the window stays open with every change and "Esci" can be tried
+        // again; the file on disk is as it was before.
+        messageBoxes().inform(this, kProgramTitle,
+                              QStringLiteral("L'archivio non è stato salvato:\n%1\n\nLe "
+                                             "modifiche restano nel programma: risolvere il "
+                                             "problema e scegliere di nuovo \"Esci\".")
+                                  .arg(failure));
+        return;
+    }
+    hide();
+    QCoreApplication::exit(0);
+}

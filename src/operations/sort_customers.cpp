@@ -1,3 +1,7 @@
+#include "archive/sort_archive.h"
+#include "operations/customer_rows.h"
 #include "window/form1.h"
 
-void Form1::SortArchive() {}
+void Form1::SortArchive() {
+    clivara::archive::sortCustomerRows(clivara::operations::requireSheet(*this, "Clienti"));
+}
