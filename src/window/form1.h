@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <QString>
 #include <filesystem>
@@ -12,6 +13,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QWidget;
 class MessageBoxes;
@@ -24,7 +26,7 @@ class ArchiveLock;
 class Form1 : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     // archivePath: the archive the window works on (normally Archivio.xls beside the program).
     Form1(MessageBoxes& boxes, std::filesystem::path archivePath, QWidget* parent = nullptr);
     ~Form1() override;
@@ -58,8 +60,11 @@ public:
     QAction* mnuP = nullptr;      // "Pulisci Campi"
     QAction* MnStampa = nullptr;  // "Stampa Elenco Clienti" (no action)
     QAction* MnEsci = nullptr;    // "Esci"
-    QAction* MnRubrica = nullptr, *MnPratica = nullptr, *MenuCarta = nullptr,
-             *MNRicorsi = nullptr;  // entries without action
+    QAction *MnRubrica = nullptr, *MnPratica = nullptr, *MenuCarta = nullptr,
+            *MNRicorsi = nullptr;  // entries without action
+    QMenu* mnuEsci = nullptr;      // "Esci dal Programma"
+    QMenu* Mnu = nullptr;          // "Clienti"
+    QMenu* MnuPra = nullptr;       // "Pratiche"
 
     // Field n (1..13): its text, and assignment that raises the field's change handler only
     // when the text really changes (assigning the same text raises nothing).
@@ -76,6 +81,11 @@ public:
 
     // The window's collection of controls, by name without regard to letter case.
     QWidget* control(const QString& name) const;
+    // Every control in creation order: Label1 .. Label14, Combo1, Text1 .. Text13.
+    const QList<QWidget*>& controls() const { return controls_; }
+    // Sets the text of any control that has one (a field, Combo1, a label) with the rules
+    // of setFieldText / setComboText; false for a control without text.
+    bool setControlText(QWidget* control, const QString& text);
 
     // The archive held from start-up to exit, and the active sheet's name.
     std::optional<clivara::archive::Workbook> ArchiveBook;
@@ -103,15 +113,21 @@ public:
     MessageBoxes& messageBoxes() { return boxes_; }
     const std::filesystem::path& archivePath() const { return archivePath_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;  // Form_QueryUnload: refuses every close
     bool event(QEvent* event) override;            // first activation runs Form_Activate
 
-private:
+  private:
     void buildControls();
     void buildMenus();
+    void runComboChange();
+    void runFirstActivation();
+    void keepLengthLimit(QLineEdit* edit, int limit);
     MessageBoxes& boxes_;
     std::filesystem::path archivePath_;
+    QWidget* fields_[14] = {};  // fields_[1] .. fields_[13]
+    QList<QWidget*> controls_;
     bool activated_ = false;
     bool inComboClear_ = false;
+    bool inComboChange_ = false;
 };
