@@ -1,7 +1,66 @@
+// The program's life from start to end: the archive beside the executable, its locks, the
+// window, the event loop, and the ways the program is made to end from outside.
 #include "operations/program.h"
 
 #include <QApplication>
+#include <QSessionManager>
+
+#include "operations/archive_lock.h"
+#include "operations/shutdown.h"
+#include "operations/shutdown_signals.h"
+#include "operations/startup.h"
+#include "window/form1.h"
+#include "window/message_boxes.h"
+
+using namespace clivara::operations;
+
+namespace {
+
+// The desktop session is ending: save as "Esci" does. When the save fails and the session
+// manager lets us speak, the reason is shown and the end of the session is cancelled, so
+// every change stays; otherwise the program ends as on a signal.
+void commitData(Form1& form, QSessionManager& manager) {
+    const QString failure = saveArchive(form);
+    if (failure.isEmpty()) {
+        form.hide();
+        QCoreApplication::exit(0);
+        return;
+    }
+    if (manager.allowsInteraction()) {
+        form.messageBoxes().inform(
+            &form, kProgramTitle,
+            QStringLiteral("L'archivio non è stato salvato:\n%1\n\nLa chiusura della sessione "
+                           "è stata annullata perché le modifiche non vadano perse.")
+                .arg(failure));
+        manager.release();
+        manager.cancel();
+        return;
+    }
+    endOnRequest(form, 0);
+}
+
+}  // namespace
 
 int runClivara(QApplication& app) {
-    return app.exec();
+    ModalMessageBoxes boxes;
+    const std::filesystem::path path = archivePathBesideProgram();
+    Form1 form(boxes, path);
+    // A missing archive is reported before any lock file is made beside it.
+    if (!VerifyFile(path)) {
+        form.Form_Load();
+        return 1;
+    }
+    clivara::operations::ArchiveLock lock(path);
+    if (!lockArchiveForUse(lock, boxes) || !form.Form_Load()) {
+        return 1;  // the lock's files are removed on the way out
+    }
+
+    ShutdownSignals signals([&form](int number) { endOnRequest(form, number); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
+                     [&form](QSessionManager& manager) { commitData(form, manager); });
+
+    form.showAndActivate();
+    const int code = QApplication::exec();
+    lock.release();
+    return code;
 }

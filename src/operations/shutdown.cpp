@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
 
@@ -45,6 +46,26 @@ QString saveRescueCopy(Form1& form) {
         }
     }
     return {};
+}
+
+void endOnRequest(Form1& form, int signalNumber) {
+    const QString failure = saveArchive(form);
+    if (failure.isEmpty()) {
+        form.hide();
+        QCoreApplication::exit(0);
+        return;
+    }
+    const QString copy = saveRescueCopy(form);
+    std::fprintf(stderr, "Clivara 2008: segnale %d, archivio non salvato: %s\n", signalNumber,
+                 failure.toLocal8Bit().constData());
+    if (copy.isEmpty()) {
+        std::fprintf(stderr, "Clivara 2008: nemmeno una copia di recupero si è potuta scrivere.\n");
+    } else {
+        std::fprintf(stderr, "Clivara 2008: le modifiche sono nella copia %s\n",
+                     copy.toLocal8Bit().constData());
+    }
+    form.hide();
+    QCoreApplication::exit(1);
 }
 
 }  // namespace clivara::operations

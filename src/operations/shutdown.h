@@ -15,4 +15,10 @@ QString saveArchive(Form1& form);
 // the copy, or an empty text when no copy could be written.
 QString saveRescueCopy(Form1& form);
 
+// The program is made to end from outside (SIGTERM, SIGHUP, Ctrl+C): the archive is saved as
+// "Esci" does and the program ends. When the save fails the archive file stays as it was, a
+// copy of the open workbook is written where possible (saveRescueCopy), both are reported
+// on the standard error, and the program still ends (code 1): whoever ends it would not wait.
+void endOnRequest(Form1& form, int signalNumber);
+
 }  // namespace clivara::operations
