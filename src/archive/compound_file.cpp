@@ -341,7 +341,8 @@ void installLogHandlers() {
     std::call_once(once, [] {
         const auto levels =
             static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION);
-        for (const char* domain : {"libgsf:msole", "libgsf"}) {
+        // libgsf's generic storage code logs without a domain of its own.
+        for (const char* domain : {"libgsf:msole", "libgsf", static_cast<const char*>(nullptr)}) {
             g_log_set_handler(domain, levels, gsfLogHandler, nullptr);
         }
     });
@@ -430,8 +431,9 @@ void writeChildren(GsfOutfile* storage, const std::vector<CompoundEntry>& entrie
         GsfPtr<GsfOutput> child(
             gsf_outfile_new_child(storage, entry.name.c_str(), entry.isStorage ? TRUE : FALSE));
         if (!child) throw FormatViolation("compound file: libgsf refused entry " + entry.name);
-        gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(child.get()), entry.classId.data());
         if (entry.isStorage) {
+            // Only storages carry a class id; a stream's is always zero.
+            gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(child.get()), entry.classId.data());
             writeChildren(GSF_OUTFILE(child.get()), entry.children, depth + 1);
         } else if (!entry.data.empty() &&
                    !gsf_output_write(child.get(), entry.data.size(), entry.data.data())) {
