@@ -1,69 +1,380 @@
 #include "archive/workbook.h"
 
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+#include "archive/archive_messages.h"
+#include "archive/atomic_file.h"
+#include "archive/biff_stream.h"
+#include "archive/biff_strings.h"
 #include "archive/workbook_data.h"
+#include "archive/workbook_io.h"
 
 namespace clivara::archive {
 
 namespace {
-[[noreturn]] void notYet() {
-    throw std::logic_error("workbook: not implemented yet");
+
+constexpr std::size_t kMaxCellText = 32767;
+
+bool sameColumn(const Cell& cell, std::uint16_t column) {
+    return cell.column < column;
 }
+
+void checkCell(int row, int column) {
+    if (row < 1 || row > Sheet::kLastRow || column < 1 || column > Sheet::kLastColumn) {
+        throw std::out_of_range("cell (" + std::to_string(row) + ", " + std::to_string(column) +
+                                ") outside the sheet");
+    }
+}
+
+// The cached value of a formula as the cell it stands for.
+Cell frozen(const Cell& cell, const Formula& formula, WorkbookData& book) {
+    Cell value = cell;
+    value.payload = 0;
+    switch (formula.result) {
+        case FormulaResult::Number:
+            value.type = CellType::Number;
+            value.setNumber(formula.number);
+            break;
+        case FormulaResult::Text:
+        case FormulaResult::EmptyText:
+            value.type = CellType::Text;
+            value.payload = book.mutableStrings().add(
+                formula.result == FormulaResult::Text ? formula.text : std::string());
+            break;
+        case FormulaResult::Boolean:
+            value.type = CellType::Boolean;
+            value.payload = formula.code != 0 ? 1 : 0;
+            break;
+        case FormulaResult::Error:
+            value.type = CellType::Error;
+            value.payload = formula.code;
+            break;
+    }
+    return value;
+}
+
+// Replaces every formula of the sheet by its cached value. Used before rows move: references
+// in formula tokens, shared and array formula ranges are not rewritten, so a formula that
+// stayed a formula could show a value from the wrong row.
+void freezeFormulas(SheetData& sheet) {
+    if (sheet.formulas.empty()) return;
+    for (Row& row : sheet.rows) {
+        for (Cell& cell : row.cells) {
+            if (cell.type == CellType::Formula) {
+                cell = frozen(cell, sheet.formulas[cell.payload], *sheet.book);
+            }
+        }
+    }
+    sheet.formulas.clear();
+    sheet.changed = true;
+}
+
+// The XF a new cell takes: the row's own format when it has one, else the default cell XF.
+std::uint16_t defaultXf(const SheetData& sheet, int row0) {
+    if (const Row* row = sheet.row(row0); row != nullptr && row->hasRecord) {
+        const std::uint16_t flags = readU16(row->body, 12);
+        if (flags & 0x0080) return static_cast<std::uint16_t>(readU16(row->body, 14) & 0x0FFF);
+    }
+    const auto& xfs = sheet.book->xfs;
+    if (xfs.size() > 15 && !xfs[15].isStyle) return 15;
+    for (std::size_t i = 0; i < xfs.size(); ++i) {
+        if (!xfs[i].isStyle) return static_cast<std::uint16_t>(i);
+    }
+    return 15;
+}
+
+std::string valueText(const SheetData& sheet, const Cell& cell) {
+    const WorkbookData& book = *sheet.book;
+    switch (cell.type) {
+        case CellType::Blank:
+            return {};
+        case CellType::Text:
+            return std::string(book.strings->text(static_cast<std::uint32_t>(cell.payload)));
+        case CellType::Number:
+            return numberToText(cell.number(), book.styleOfXf(cell.xf), book.dateSystem1904);
+        case CellType::Boolean:
+            return booleanToText(cell.payload != 0);
+        case CellType::Error:
+            return errorToText(static_cast<std::uint8_t>(cell.payload));
+        case CellType::Formula: {
+            const Formula& formula = sheet.formulas[cell.payload];
+            switch (formula.result) {
+                case FormulaResult::Number:
+                    return numberToText(formula.number, book.styleOfXf(cell.xf),
+                                        book.dateSystem1904);
+                case FormulaResult::Text:
+                    return formula.text;
+                case FormulaResult::EmptyText:
+                    return {};
+                case FormulaResult::Boolean:
+                    return booleanToText(formula.code != 0);
+                case FormulaResult::Error:
+                    return errorToText(formula.code);
+            }
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
-const Cell* SheetData::find(int, int) const {
-    notYet();
+// ---- model helpers --------------------------------------------------------------------------
+
+const Cell* SheetData::find(int row0, int column0) const {
+    const Row* target = row(row0);
+    if (target == nullptr) return nullptr;
+    const auto column = static_cast<std::uint16_t>(column0);
+    auto at = std::lower_bound(target->cells.begin(), target->cells.end(), column, sameColumn);
+    return at != target->cells.end() && at->column == column ? &*at : nullptr;
 }
-Cell* SheetData::find(int, int) {
-    notYet();
+
+Cell* SheetData::find(int row0, int column0) {
+    return const_cast<Cell*>(std::as_const(*this).find(row0, column0));
 }
-Row& SheetData::rowForWrite(int) {
-    notYet();
+
+Row& SheetData::rowForWrite(int row0) {
+    const auto index = static_cast<std::size_t>(row0);
+    if (index >= rows.size()) rows.resize(index + 1);
+    return rows[index];
 }
+
 SharedStrings& WorkbookData::mutableStrings() {
-    notYet();
+    if (strings.use_count() > 1) strings = std::make_shared<SharedStrings>(*strings);
+    return *strings;
 }
+
+// ---- Sheet ----------------------------------------------------------------------------------
 
 const std::string& Sheet::name() const {
     return data_->name;
 }
-CellKind Sheet::kind(int, int) const {
-    notYet();
-}
-std::string Sheet::text(int, int) const {
-    notYet();
-}
-bool Sheet::isEmpty(int, int) const {
-    notYet();
-}
-void Sheet::setText(int, int, std::string_view) {
-    notYet();
-}
-int Sheet::endDown(int, int) const {
-    notYet();
-}
-int Sheet::lastUsedRow() const {
-    notYet();
-}
-void Sheet::deleteRow(int) {
-    notYet();
-}
-void Sheet::permuteRows(int, int, int, std::span<const int>) {
-    notYet();
+
+CellKind Sheet::kind(int row, int column) const {
+    checkCell(row, column);
+    const Cell* cell = data_->find(row - 1, column - 1);
+    if (cell == nullptr) return CellKind::Empty;
+    switch (cell->type) {
+        case CellType::Blank:
+            return CellKind::Empty;
+        case CellType::Text:
+            return CellKind::Text;
+        case CellType::Number:
+            return CellKind::Number;
+        case CellType::Boolean:
+            return CellKind::Boolean;
+        case CellType::Error:
+            return CellKind::Error;
+        case CellType::Formula:
+            switch (data_->formulas[cell->payload].result) {
+                case FormulaResult::Number:
+                    return CellKind::Number;
+                case FormulaResult::Text:
+                case FormulaResult::EmptyText:
+                    return CellKind::Text;
+                case FormulaResult::Boolean:
+                    return CellKind::Boolean;
+                case FormulaResult::Error:
+                    return CellKind::Error;
+            }
+    }
+    return CellKind::Empty;
 }
 
-Workbook Workbook::open(const std::filesystem::path&) {
-    notYet();
+std::string Sheet::text(int row, int column) const {
+    checkCell(row, column);
+    const Cell* cell = data_->find(row - 1, column - 1);
+    return cell == nullptr ? std::string() : valueText(*data_, *cell);
 }
-Workbook Workbook::fromBytes(std::span<const std::uint8_t>, const std::string&) {
-    notYet();
+
+bool Sheet::isEmpty(int row, int column) const {
+    checkCell(row, column);
+    const Cell* cell = data_->find(row - 1, column - 1);
+    if (cell == nullptr) return true;
+    switch (cell->type) {
+        case CellType::Blank:
+            return true;
+        case CellType::Text:
+            return data_->book->strings->text(static_cast<std::uint32_t>(cell->payload)).empty();
+        case CellType::Formula: {
+            const Formula& formula = data_->formulas[cell->payload];
+            return formula.result == FormulaResult::EmptyText ||
+                   (formula.result == FormulaResult::Text && formula.text.empty());
+        }
+        default:
+            return false;
+    }
+}
+
+void Sheet::setText(int row, int column, std::string_view text) {
+    checkCell(row, column);
+    const std::size_t length = utf16Length(text);
+    if (length > kMaxCellText) {
+        throw ArchiveError(ArchiveProblem::TextTooLong, messages::textTooLong(length));
+    }
+    SheetData& sheet = *data_;
+    WorkbookData& book = *sheet.book;
+    const int row0 = row - 1, column0 = column - 1;
+    Cell* existing = sheet.find(row0, column0);
+    if (existing != nullptr && existing->type == CellType::Formula &&
+        sheet.formulas[existing->payload].ownsSharedRecords) {
+        // Other cells may refer to the shared or array formula this cell carries.
+        freezeFormulas(sheet);
+        existing = sheet.find(row0, column0);
+    }
+    const std::uint16_t defaultFormat = defaultXf(sheet, row0);
+    if (text.empty()) {
+        if (existing == nullptr) return;
+        sheet.changed = true;
+        if (existing->xf != defaultFormat) {
+            existing->type = CellType::Blank;
+            existing->payload = 0;
+        } else {
+            auto& cells = sheet.rows[static_cast<std::size_t>(row0)].cells;
+            cells.erase(cells.begin() + (existing - cells.data()));
+        }
+        return;
+    }
+
+    Cell cell;
+    cell.column = static_cast<std::uint16_t>(column0);
+    cell.xf = existing != nullptr ? existing->xf : defaultFormat;
+    const XfInfo format = cell.xf < book.xfs.size() ? book.xfs[cell.xf] : XfInfo{};
+    const bool dateAvailable = format.dayMonthYear || (format.general && book.dayMonthYearXf >= 0);
+    const StoredForm form = storedFormOf(text, dateAvailable, book.dateSystem1904);
+    bool stored = false;
+    if (form.kind != StoredForm::Kind::Text) {
+        std::uint16_t xf = cell.xf;
+        if (form.kind == StoredForm::Kind::Date && !format.dayMonthYear) {
+            xf = static_cast<std::uint16_t>(book.dayMonthYearXf);
+        }
+        // Only a form that reads back as the very same text is taken.
+        if (numberToText(form.number, book.styleOfXf(xf), book.dateSystem1904) == text) {
+            cell.type = CellType::Number;
+            cell.setNumber(form.number);
+            cell.xf = xf;
+            stored = true;
+        }
+    }
+    if (!stored) {
+        cell.type = CellType::Text;
+        cell.payload = book.mutableStrings().add(text);
+    }
+    sheet.changed = true;
+    if (existing != nullptr) {
+        *existing = cell;
+        return;
+    }
+    auto& cells = sheet.rowForWrite(row0).cells;
+    cells.insert(std::lower_bound(cells.begin(), cells.end(), cell.column, sameColumn), cell);
+}
+
+int Sheet::endDown(int row, int column) const {
+    checkCell(row, column);
+    const int limit = std::min<int>(kLastRow, static_cast<int>(data_->rows.size()));
+    auto filled = [&](int r) { return r <= limit && !isEmpty(r, column); };
+    if (row < kLastRow && filled(row) && filled(row + 1)) {
+        int r = row + 1;
+        while (r < kLastRow && filled(r + 1)) ++r;
+        return r;
+    }
+    for (int r = row + 1; r <= limit; ++r) {
+        if (filled(r)) return r;
+    }
+    return kLastRow;
+}
+
+int Sheet::lastUsedRow() const {
+    for (std::size_t r = data_->rows.size(); r > 0; --r) {
+        if (!data_->rows[r - 1].cells.empty()) return static_cast<int>(r);
+    }
+    return 0;
+}
+
+void Sheet::deleteRow(int row) {
+    checkCell(row, 1);
+    SheetData& sheet = *data_;
+    freezeFormulas(sheet);
+    const auto index = static_cast<std::size_t>(row - 1);
+    if (index < sheet.rows.size())
+        sheet.rows.erase(sheet.rows.begin() + static_cast<std::ptrdiff_t>(index));
+    shiftAnchoredRecords(sheet, row - 1);
+    sheet.changed = true;
+}
+
+void Sheet::permuteRows(int firstRow, int firstColumn, int lastColumn, std::span<const int> order) {
+    const int count = static_cast<int>(order.size());
+    if (count == 0) return;
+    checkCell(firstRow, firstColumn);
+    checkCell(firstRow + count - 1, lastColumn);
+    if (lastColumn < firstColumn) throw std::invalid_argument("permuteRows: empty column range");
+    std::vector<int> newRowOf(order.size(), -1);
+    bool identity = true;
+    for (int i = 0; i < count; ++i) {
+        const int from = order[static_cast<std::size_t>(i)];
+        if (from < 0 || from >= count || newRowOf[static_cast<std::size_t>(from)] >= 0) {
+            throw std::invalid_argument("permuteRows: order is not a permutation");
+        }
+        newRowOf[static_cast<std::size_t>(from)] = firstRow - 1 + i;
+        identity = identity && from == i;
+    }
+    if (identity) return;
+
+    SheetData& sheet = *data_;
+    freezeFormulas(sheet);
+    const int first0 = firstRow - 1;
+    const auto low = static_cast<std::uint16_t>(firstColumn - 1);
+    const auto high = static_cast<std::uint16_t>(lastColumn - 1);
+    auto bounds = [&](std::vector<Cell>& cells) {
+        auto begin = std::lower_bound(cells.begin(), cells.end(), low, sameColumn);
+        auto end =
+            std::lower_bound(begin, cells.end(), static_cast<std::uint16_t>(high + 1), sameColumn);
+        return std::pair{begin, end};
+    };
+    // Take the blocks out, then put each into its new row.
+    std::vector<std::vector<Cell>> blocks(order.size());
+    const int available = std::min<int>(count, static_cast<int>(sheet.rows.size()) - first0);
+    for (int i = 0; i < available; ++i) {
+        auto& cells = sheet.rows[static_cast<std::size_t>(first0 + i)].cells;
+        auto [begin, end] = bounds(cells);
+        if (begin == end) continue;
+        blocks[static_cast<std::size_t>(i)].assign(begin, end);
+        cells.erase(begin, end);
+    }
+    for (int i = 0; i < count; ++i) {
+        const auto& block = blocks[static_cast<std::size_t>(order[static_cast<std::size_t>(i)])];
+        if (block.empty()) continue;
+        auto& cells = sheet.rowForWrite(first0 + i).cells;
+        auto [begin, end] = bounds(cells);
+        cells.insert(begin, block.begin(), block.end());
+    }
+    permuteAnchoredRecords(sheet, first0, firstColumn - 1, lastColumn - 1, newRowOf);
+    sheet.changed = true;
+}
+
+// ---- Workbook -------------------------------------------------------------------------------
+
+Workbook Workbook::open(const std::filesystem::path& path) {
+    std::vector<std::uint8_t> bytes = readWholeFile(path);
+    return Workbook(readWorkbook(bytes, path.filename().string(), &bytes));
+}
+
+Workbook Workbook::fromBytes(std::span<const std::uint8_t> bytes, const std::string& displayName) {
+    return Workbook(readWorkbook(bytes, displayName, nullptr));
 }
 
 Workbook::Workbook(std::unique_ptr<WorkbookData> data) : data_(std::move(data)) {
     bindSheets();
 }
+
 Workbook::Workbook(const Workbook& other) : data_(std::make_unique<WorkbookData>(*other.data_)) {
     bindSheets();
 }
+
 Workbook& Workbook::operator=(const Workbook& other) {
     if (this != &other) {
         data_ = std::make_unique<WorkbookData>(*other.data_);
@@ -71,13 +382,15 @@ Workbook& Workbook::operator=(const Workbook& other) {
     }
     return *this;
 }
+
 Workbook::Workbook(Workbook&&) noexcept = default;
 Workbook& Workbook::operator=(Workbook&&) noexcept = default;
 Workbook::~Workbook() = default;
 
 void Workbook::bindSheets() {
     sheets_.clear();
-    for (auto& sheetData : data_->sheets) {
+    sheets_.reserve(data_->sheets.size());
+    for (SheetData& sheetData : data_->sheets) {
         sheetData.book = data_.get();
         sheets_.push_back(Sheet(&sheetData));
     }
@@ -92,20 +405,44 @@ Sheet& Workbook::sheetAt(std::size_t index) {
 const Sheet& Workbook::sheetAt(std::size_t index) const {
     return sheets_.at(index);
 }
-Sheet* Workbook::sheet(std::string_view) {
-    notYet();
+
+Sheet* Workbook::sheet(std::string_view name) {
+    const icu::UnicodeString wanted = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(name.data(), static_cast<std::int32_t>(name.size())));
+    for (Sheet& candidate : sheets_) {
+        const icu::UnicodeString have = icu::UnicodeString::fromUTF8(candidate.name());
+        if (have.caseCompare(wanted, U_FOLD_CASE_DEFAULT) == 0) return &candidate;
+    }
+    return nullptr;
 }
-const Sheet* Workbook::sheet(std::string_view) const {
-    notYet();
+
+const Sheet* Workbook::sheet(std::string_view name) const {
+    return const_cast<Workbook*>(this)->sheet(name);
 }
+
 bool Workbook::uses1904DateSystem() const {
     return data_->dateSystem1904;
 }
+
 std::vector<std::uint8_t> Workbook::toBytes() const {
-    notYet();
+    CompoundFile container = *data_->container;
+    CompoundEntry* stream = container.findStream(data_->streamName);
+    if (stream == nullptr) throw std::logic_error("workbook stream missing from its container");
+    stream->data = writeWorkbookStream(*data_);
+    return writeCompoundFile(container);
 }
-void Workbook::save(const std::filesystem::path&) const {
-    notYet();
+
+void Workbook::save(const std::filesystem::path& path) const {
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = toBytes();
+    } catch (const ArchiveError&) {
+        throw;
+    } catch (const std::exception&) {
+        throw ArchiveError(ArchiveProblem::WriteFailed,
+                           messages::notWritten(path.filename().string()));
+    }
+    replaceFileAtomically(path, bytes);
 }
 
 }  // namespace clivara::archive

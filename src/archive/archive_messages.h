@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace clivara::archive::messages {
+
+// The Italian texts the workbook layer shows, each naming the file. fileName is the name
+// as the user knows it (for instance "Archivio.xls").
+std::string notExcel(const std::string& fileName, bool looksLikeZip);
+std::string oldFormat(const std::string& fileName);
+std::string encrypted(const std::string& fileName);
+std::string damaged(const std::string& fileName);
+std::string textTooLong(std::size_t length);
+std::string notWritten(const std::string& fileName);
+
+}  // namespace clivara::archive::messages
