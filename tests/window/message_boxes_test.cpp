@@ -1,0 +1,93 @@
+// The real message boxes: no icon, the given title and text, Yes the default of a question
+// (Enter answers Yes, Esc answers No), a report with OK only.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "window/message_boxes.h"
+
+namespace {
+
+struct SeenBox {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::Information;
+    QList<QMessageBox::StandardButton> buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+};
+
+// Waits for the modal box, notes what it shows, then presses key in it.
+void answerNextBox(SeenBox& seen, Qt::Key key) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, &seen, key] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) {
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.icon = box->icon();
+        for (QAbstractButton* button : box->buttons()) {
+            seen.buttons.append(box->standardButton(button));
+        }
+        if (box->defaultButton() != nullptr) {
+            seen.defaultButton =
+                box->standardButton(static_cast<QAbstractButton*>(box->defaultButton()));
+        }
+        QTest::keyClick(box, key);
+    });
+    poll->start(10);
+}
+
+}  // namespace
+
+class MessageBoxesTest : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void initTestCase() { QApplication::setApplicationName(QStringLiteral("Clivara 2008")); }
+
+    void questionDefaultsToYesAndEscapeAnswersNo() {
+        ModalMessageBoxes boxes;
+        SeenBox seen;
+        answerNextBox(seen, Qt::Key_Return);
+        QVERIFY(boxes.askYesNo(nullptr, QStringLiteral(" Clivara 2008"),
+                               QStringLiteral(" Vuoi Inserire questo Cliente ?")));
+        QCOMPARE(seen.title, QStringLiteral(" Clivara 2008"));
+        QCOMPARE(seen.text, QStringLiteral(" Vuoi Inserire questo Cliente ?"));
+        QCOMPARE(seen.icon, QMessageBox::NoIcon);
+        QCOMPARE(seen.buttons.size(), 2);
+        QVERIFY(seen.buttons.contains(QMessageBox::Yes) && seen.buttons.contains(QMessageBox::No));
+        QCOMPARE(seen.defaultButton, QMessageBox::Yes);
+
+        SeenBox escaped;
+        answerNextBox(escaped, Qt::Key_Escape);
+        QVERIFY(!boxes.askYesNo(nullptr, QStringLiteral("Scheda Cliente 2008"),
+                                QStringLiteral("Elimino?")));
+        QCOMPARE(escaped.title, QStringLiteral("Scheda Cliente 2008"));
+    }
+
+    void reportHasOkOnlyAndFallsBackToTheProgramName() {
+        ModalMessageBoxes boxes;
+        SeenBox seen;
+        answerNextBox(seen, Qt::Key_Return);
+        const QString text = QStringLiteral(
+            "Impossibile eseguire il programma\r\nIl file "
+            "/x/Archivio.xls non è stato trovato.");
+        boxes.inform(nullptr, QString(), text);
+        QCOMPARE(seen.buttons, QList<QMessageBox::StandardButton>({QMessageBox::Ok}));
+        QCOMPARE(seen.icon, QMessageBox::NoIcon);
+        QCOMPARE(seen.title, QStringLiteral("Clivara 2008"));
+        QCOMPARE(seen.text, text);
+    }
+};
+
+QTEST_MAIN(MessageBoxesTest)
+#include "message_boxes_test.moc"

@@ -1,0 +1,52 @@
+#include "window/operations_double.h"
+
+#include "window/form1.h"
+
+OperationCalls& operationCalls() {
+    static OperationCalls calls;
+    return calls;
+}
+
+void resetOperationCalls() {
+    operationCalls() = OperationCalls{};
+}
+
+bool Form1::Form_Load() {
+    return true;
+}
+
+void Form1::Form_Activate() {
+    ++operationCalls().formActivate;
+    if (operationCalls().onFormActivate) {
+        operationCalls().onFormActivate(*this);
+    }
+}
+
+void Form1::Combo1_Change() {
+    ++operationCalls().comboChange;
+    operationCalls().comboTextAtChange.append(comboText());
+    if (operationCalls().onComboChange) {
+        operationCalls().onComboChange(*this);
+    }
+}
+
+void Form1::Combo1_Click(int chosenIndex) {
+    ++operationCalls().comboClick;
+    operationCalls().lastClickIndex = chosenIndex;
+}
+
+void Form1::MnEsci_Click() {
+    ++operationCalls().esci;
+}
+
+void Form1::mnuA_Click() {
+    ++operationCalls().add;
+}
+
+void Form1::mnuM_Click() {
+    ++operationCalls().modify;
+}
+
+void Form1::mnuE_Click() {
+    ++operationCalls().erase;
+}
