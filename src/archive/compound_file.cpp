@@ -372,6 +372,18 @@ struct GObjectUnref {
 template <typename T>
 using GsfPtr = std::unique_ptr<T, GObjectUnref>;
 
+bool isValidEntryName(const std::string& name) {
+    if (name.empty()) return false;
+    // At most 31 UTF-16 units: count code points, those above U+FFFF as two.
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if ((c & 0xC0) == 0x80) continue;
+        units += c >= 0xF0 ? 2 : 1;
+    }
+    return units <= 31 && name.find_first_of("/\\:!") == std::string::npos;
+}
+
 void readChildren(GsfInfile* storage, std::vector<CompoundEntry>& out, int depth,
                   std::size_t sizeLimit, const ComplaintCapture& capture) {
     if (depth > kMaxStorageDepth) damaged("storages nested too deeply");
@@ -385,6 +397,8 @@ void readChildren(GsfInfile* storage, std::vector<CompoundEntry>& out, int depth
         CompoundEntry entry;
         const char* name = gsf_infile_name_by_index(storage, i);
         entry.name = name != nullptr ? name : "";
+        // A name that could not be written back would make the file impossible to save.
+        if (!isValidEntryName(entry.name)) damaged("entry with an invalid name");
         if (GSF_IS_INFILE_MSOLE(child.get())) {
             gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(child.get()), entry.classId.data());
         }
@@ -406,18 +420,6 @@ void readChildren(GsfInfile* storage, std::vector<CompoundEntry>& out, int depth
         }
         out.push_back(std::move(entry));
     }
-}
-
-bool isValidEntryName(const std::string& name) {
-    if (name.empty()) return false;
-    // At most 31 UTF-16 units: count code points, those above U+FFFF as two.
-    std::size_t units = 0;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if ((c & 0xC0) == 0x80) continue;
-        units += c >= 0xF0 ? 2 : 1;
-    }
-    return units <= 31 && name.find_first_of("/\\:!") == std::string::npos;
 }
 
 void writeChildren(GsfOutfile* storage, const std::vector<CompoundEntry>& entries, int depth) {
