@@ -247,7 +247,10 @@ void Sheet::setText(int row, int column, std::string_view text) {
     const bool dateAvailable = format.dayMonthYear || (format.general && book.dayMonthYearXf >= 0);
     const StoredForm form = storedFormOf(text, dateAvailable, book.dateSystem1904);
     bool stored = false;
-    if (form.kind != StoredForm::Kind::Text) {
+    // A whole number in a cell that shows dates would read back as a date: keep it as text.
+    const bool numberFits =
+        form.kind == StoredForm::Kind::Date || format.style == NumberStyle::Plain;
+    if (form.kind != StoredForm::Kind::Text && numberFits) {
         std::uint16_t xf = cell.xf;
         if (form.kind == StoredForm::Kind::Date && !format.dayMonthYear) {
             xf = static_cast<std::uint16_t>(book.dayMonthYearXf);
