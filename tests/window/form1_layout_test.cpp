@@ -79,71 +79,23 @@ class Form1LayoutTest : public QObject {
                 form.Text1->geometry().top() + 1);
     }
 
-    void captionsAndStaticProperties() {
+    void yellowFieldsShowTheirColourAndCentredText() {
         FakeMessageBoxes boxes;
         Form1 form(boxes, "Archivio.xls");
-        QCOMPARE(form.windowTitle(), QStringLiteral("Clivara 2008"));
-
-        const QStringList captions = {"",
-                                      "Seleziona Cliente",
-                                      "Ragione Sociale",
-                                      "Indirizzo",
-                                      "C.A.P.",
-                                      "Località",
-                                      "(PR)",
-                                      "Telefono",
-                                      "Cellullare",
-                                      "Codice Fiscale",
-                                      "Partita IVA",
-                                      "ID",
-                                      "Data"};
-        for (int n = 1; n <= 12; ++n) {
-            QCOMPARE(form.Label[n]->text(), captions[n]);
-            QCOMPARE(form.Label[n]->focusPolicy(), Qt::NoFocus);
-        }
-        QVERIFY(form.Label[13]->text().isEmpty());
-        QVERIFY(form.Label[14]->text().contains(QStringLiteral("Esci")));
-
-        const QFont small = form.Label[13]->font();
-        QCOMPARE(small.family(), QStringLiteral("Verdana"));
-        QCOMPARE(small.pointSizeF(), 6.75);
-        QCOMPARE(small.weight(), QFont::Normal);
-        QVERIFY(!small.italic() && !small.underline() && !small.strikeOut());
-
-        // Light yellow really reaches the screen, on both the locked ID and the date.
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
+        // The colour must survive the style: look at the pixels, not the palette.
         for (QLineEdit* yellow : {form.Text2, form.Text3}) {
             const QImage image = yellow->grab().toImage();
             QCOMPARE(QColor(image.pixel(image.width() / 2, image.height() / 2)),
                      QColor(255, 255, 192));
             QCOMPARE(yellow->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
         }
+        const QImage plain = form.Text1->grab().toImage();
+        QVERIFY(QColor(plain.pixel(plain.width() / 2, plain.height() / 2)) !=
+                QColor(255, 255, 192));
         QCOMPARE(form.Text7->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
-        QCOMPARE(form.Text1->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
-        QVERIFY(form.Text2->isReadOnly());
-        QVERIFY(!form.Text3->isReadOnly());
-
-        QVERIFY(form.Combo1->isEditable());
-        QCOMPARE(form.Combo1->insertPolicy(), QComboBox::NoInsert);
-        QVERIFY(form.Combo1->completer() == nullptr);
-        QCOMPARE(form.Combo1->count(), 0);
-        QVERIFY(form.comboText().isEmpty());
-        for (int n = 1; n <= 13; ++n) {
-            QVERIFY(form.fieldText(n).isEmpty());
-        }
-    }
-
-    void controlsAreFoundByNameWithoutRegardToCase() {
-        FakeMessageBoxes boxes;
-        Form1 form(boxes, "Archivio.xls");
-        QCOMPARE(form.control("text10"), form.Text10);
-        QCOMPARE(form.control("TEXT1"), form.Text1);
-        QCOMPARE(form.control("Text13"), form.Text13);
-        QCOMPARE(form.control("combo1"), form.Combo1);
-        QCOMPARE(form.control("label14"), form.Label[14]);
-        QVERIFY(form.control("text14") == nullptr);
-        QVERIFY(form.control("text") == nullptr);
+        QCOMPARE(form.Label[13]->font().pointSizeF(), 6.75);
     }
 
     void tabVisitsTheFieldsInOrderAndComesBack() {
