@@ -313,10 +313,15 @@ std::vector<std::uint8_t> SharedStrings::serialize(std::uint32_t totalReferences
     auto nextExtra = extras_.begin();
 
     for (std::uint32_t i = 0; i < size(); ++i) {
+        const std::string_view value = text(i);
+        // ASCII texts (the usual case) are written straight from the arena.
+        const bool ascii = std::all_of(value.begin(), value.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
         units.clear();
-        appendUtf16(units, text(i));
+        if (!ascii) appendUtf16(units, value);
+        const std::size_t length = ascii ? value.size() : units.size();
         const bool compressed =
-            std::all_of(units.begin(), units.end(), [](char16_t u) { return u <= 0xFF; });
+            ascii || std::all_of(units.begin(), units.end(), [](char16_t u) { return u <= 0xFF; });
         const std::size_t charSize = compressed ? 1 : 2;
         const Extra* extra = nullptr;
         if (nextExtra != extras_.end() && nextExtra->index == i) extra = &*nextExtra++;
@@ -325,7 +330,7 @@ std::vector<std::uint8_t> SharedStrings::serialize(std::uint32_t totalReferences
         const std::size_t headerSize =
             3 + (extraFlags & kFlagRich ? 2 : 0) + (extraFlags & kFlagPhonetic ? 4 : 0);
         // The header stays in one record together with at least the first character.
-        if (room() < headerSize + (units.empty() ? 0 : charSize)) {
+        if (room() < headerSize + (length == 0 ? 0 : charSize)) {
             closeRecord();
             openRecord(rec::kContinue);
         }
@@ -334,13 +339,13 @@ std::vector<std::uint8_t> SharedStrings::serialize(std::uint32_t totalReferences
             putU16(buckets, static_cast<std::uint16_t>(out.size() - recordStart));
             putU16(buckets, 0);
         }
-        putU16(out, static_cast<std::uint16_t>(units.size()));
+        putU16(out, static_cast<std::uint16_t>(length));
         out.push_back(static_cast<std::uint8_t>((compressed ? 0 : kFlagWide) | extraFlags));
         if (extraFlags & kFlagRich) putU16(out, extra->runCount);
         if (extraFlags & kFlagPhonetic) putU32(out, extra->phoneticSize);
 
         std::size_t done = 0;
-        while (done < units.size()) {
+        while (done < length) {
             std::size_t fit = room() / charSize;
             if (fit == 0) {
                 closeRecord();
@@ -348,10 +353,15 @@ std::vector<std::uint8_t> SharedStrings::serialize(std::uint32_t totalReferences
                 out.push_back(compressed ? 0 : kFlagWide);
                 continue;
             }
-            fit = std::min(fit, units.size() - done);
-            for (std::size_t k = done; k < done + fit; ++k) {
-                out.push_back(static_cast<std::uint8_t>(units[k] & 0xFF));
-                if (!compressed) out.push_back(static_cast<std::uint8_t>(units[k] >> 8));
+            fit = std::min(fit, length - done);
+            if (ascii) {
+                out.insert(out.end(), value.begin() + static_cast<std::ptrdiff_t>(done),
+                           value.begin() + static_cast<std::ptrdiff_t>(done + fit));
+            } else {
+                for (std::size_t k = done; k < done + fit; ++k) {
+                    out.push_back(static_cast<std::uint8_t>(units[k] & 0xFF));
+                    if (!compressed) out.push_back(static_cast<std::uint8_t>(units[k] >> 8));
+                }
             }
             done += fit;
         }
