@@ -18,7 +18,9 @@ class SharedStrings {
     static SharedStrings parse(std::span<const std::span<const std::uint8_t>> bodies);
 
     std::uint32_t size() const;
-    std::string_view text(std::uint32_t index) const;  // UTF-8
+    // UTF-8; the view stays valid until the next add(). An index past the end raises
+    // FormatViolation (it can only come from a damaged cell).
+    std::string_view text(std::uint32_t index) const;
     // The index of an existing plain string with this text, or of a newly appended one.
     std::uint32_t add(std::string_view utf8);
 

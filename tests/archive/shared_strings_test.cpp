@@ -333,5 +333,27 @@ TEST(SharedStrings, AddReusesPlainStringsAndKeepsIndexes) {
     EXPECT_EQ(back.text(1004), "999");
 }
 
+// Damaged tables either parse or are refused with FormatViolation; nothing else escapes.
+TEST(SharedStrings, DamagedBytesAreRefusedCleanly) {
+    SharedStrings table;
+    for (int i = 0; i < 300; ++i) table.add("voce " + std::to_string(i) + (i % 3 ? "" : " €😀"));
+    const std::vector<Bytes> original = sstBodies(table.serialize(300, 0));
+    std::mt19937 random(2008);
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<Bytes> bodies = original;
+        for (int k = 0; k < 1 + round % 4; ++k) {
+            Bytes& body = bodies[random() % bodies.size()];
+            if (body.empty()) continue;
+            body[random() % body.size()] = static_cast<std::uint8_t>(random());
+        }
+        if (round % 5 == 0) bodies.back().resize(random() % (bodies.back().size() + 1));
+        try {
+            const SharedStrings parsed = parseBodies(bodies);
+            for (std::uint32_t i = 0; i < parsed.size(); ++i) (void)parsed.text(i);
+        } catch (const FormatViolation&) {
+        }
+    }
+}
+
 }  // namespace
 }  // namespace clivara::archive
