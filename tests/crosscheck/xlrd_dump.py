@@ -111,8 +111,9 @@ def visible_letters(fmt):
 
 
 def number_style(format_id, format_str):
-    """'plain', 'date' or 'datetime'."""
-    if format_id < 164:
+    """'plain', 'date' or 'datetime'. format_str is None for a built-in format the file does
+    not define with a FORMAT record."""
+    if format_str is None:
         if 14 <= format_id <= 17:
             return "date"
         if 18 <= format_id <= 22 or 45 <= format_id <= 47:
@@ -133,11 +134,17 @@ class Reader:
         self.book = xlrd.open_workbook(path, formatting_info=True, on_demand=False,
                                        logfile=sys.stderr, verbosity=0)
         self.date1904 = self.book.datemode == 1
+        self.defined_formats = {f.format_key: f.format_str for f in self.book.format_list}
 
     def format_of(self, xf_index):
+        """(format id, format string from the file's FORMAT record or None)."""
         xf = self.book.xf_list[xf_index]
-        fmt = self.book.format_map.get(xf.format_key)
-        return xf.format_key, fmt.format_str if fmt else "General"
+        return xf.format_key, self.defined_formats.get(xf.format_key)
+
+    def format_name(self, xf_index):
+        """The format string, also of built-in formats (as xlrd names them)."""
+        fmt = self.book.format_map.get(self.book.xf_list[xf_index].format_key)
+        return fmt.format_str if fmt else None
 
     def bold(self, xf_index):
         font = self.book.font_list[self.book.xf_list[xf_index].font_index]
@@ -166,7 +173,7 @@ class Reader:
         if row >= sheet.nrows or col >= sheet.ncols:
             return None
         xf_index = sheet.cell_xf_index(row, col)
-        return [self.format_of(xf_index)[1], self.bold(xf_index)]
+        return [self.format_name(xf_index), self.bold(xf_index)]
 
     def sheet(self, name):
         for s in self.book.sheets():

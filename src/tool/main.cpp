@@ -1,0 +1,41 @@
+// clivara-archivio: the support tool for whoever looks after an office's Archivio.xls.
+// The customer program itself has no command line; this tool checks, dumps, copies and
+// creates archives with the same workbook layer.
+
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tool/tool_commands.h"
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "Uso:\n"
+    "  clivara-archivio check FILE     controlla l'archivio e riassume ciò che contiene\n"
+    "  clivara-archivio dump FILE      stampa fogli, righe di \"Clienti\" e contatore in JSON\n"
+    "  clivara-archivio copy IN OUT    apre IN e lo salva in OUT\n"
+    "  clivara-archivio new OUT        crea un archivio vuoto (non sovrascrive mai)\n"
+    "  clivara-archivio sample OUT     crea un archivio con alcuni clienti di prova\n"
+    "Uscita: 0 archivio in ordine, 1 archivio aperto ma con problemi, 2 archivio illeggibile "
+    "o comando non riuscito.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace clivara::tool;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::string command = args.empty() ? std::string() : args[0];
+    if (args.size() == 2 && command == "check") return checkArchive(args[1], std::cout, std::cerr);
+    if (args.size() == 2 && command == "dump") return dumpArchive(args[1], std::cout, std::cerr);
+    if (args.size() == 3 && command == "copy") return copyArchive(args[1], args[2], std::cerr);
+    if (args.size() == 2 && command == "new") return writeNewArchive(args[1], false, std::cerr);
+    if (args.size() == 2 && command == "sample") return writeNewArchive(args[1], true, std::cerr);
+    if (args.size() == 1 && (command == "--help" || command == "-h" || command == "help")) {
+        std::cout << kUsage;
+        return kExitSound;
+    }
+    std::cerr << kUsage;
+    return kExitUnreadable;
+}
