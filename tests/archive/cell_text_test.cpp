@@ -90,17 +90,11 @@ TEST(CellText, TimesRoundToTheNearestSecond) {
 }
 
 TEST(CellText, BuiltinFormats) {
-    EXPECT_EQ(numberStyleOfBuiltin(0), NumberStyle::Plain);
-    EXPECT_EQ(numberStyleOfBuiltin(13), NumberStyle::Plain);
-    EXPECT_EQ(numberStyleOfBuiltin(14), NumberStyle::Date);
-    EXPECT_EQ(numberStyleOfBuiltin(17), NumberStyle::Date);
-    EXPECT_EQ(numberStyleOfBuiltin(18), NumberStyle::DateTime);
-    EXPECT_EQ(numberStyleOfBuiltin(22), NumberStyle::DateTime);
-    EXPECT_EQ(numberStyleOfBuiltin(23), NumberStyle::Plain);
-    EXPECT_EQ(numberStyleOfBuiltin(44), NumberStyle::Plain);
-    EXPECT_EQ(numberStyleOfBuiltin(45), NumberStyle::DateTime);
-    EXPECT_EQ(numberStyleOfBuiltin(47), NumberStyle::DateTime);
-    EXPECT_EQ(numberStyleOfBuiltin(49), NumberStyle::Plain);
+    for (int id : {14, 17}) EXPECT_EQ(numberStyleOfBuiltin(id), NumberStyle::Date) << id;
+    for (int id : {18, 21, 22, 45, 47})
+        EXPECT_EQ(numberStyleOfBuiltin(id), NumberStyle::DateTime) << id;
+    for (int id : {0, 13, 23, 44, 48, 49})
+        EXPECT_EQ(numberStyleOfBuiltin(id), NumberStyle::Plain) << id;
 }
 
 TEST(CellText, CustomFormats) {
