@@ -72,6 +72,13 @@ bool pathTaken(const std::filesystem::path& path) {
            std::filesystem::file_type::not_found;
 }
 
+// The highest numeric customer ID and where it stands.
+struct HighestId {
+    double value = 0;
+    int row = 0;  // 0: no numeric ID at all
+    std::string text;
+};
+
 // The customer rows of "Clienti" and what is wrong with them.
 struct CustomerSurvey {
     std::vector<int> customerRows;  // rows from 2 with column A filled
@@ -79,8 +86,7 @@ struct CustomerSurvey {
     std::vector<int> gapRows;       // column A empty between customers
     std::vector<int> namelessRows;  // column A empty, other columns of A-M filled
     std::map<std::string, std::vector<int>> rowsById;
-    double highestId = 0;
-    int highestIdRow = 0;
+    HighestId highestId;
 };
 
 CustomerSurvey surveyCustomers(const Sheet& clienti) {
@@ -98,13 +104,12 @@ CustomerSurvey surveyCustomers(const Sheet& clienti) {
         }
         survey.customerRows.push_back(row);
         if (row == survey.listedUntil + 1) survey.listedUntil = row;
-        if (!clienti.isEmpty(row, 2)) {
-            survey.rowsById[clienti.text(row, 2)].push_back(row);
-            if (clienti.kind(row, 2) == CellKind::Number &&
-                (survey.highestIdRow == 0 || clienti.number(row, 2) > survey.highestId)) {
-                survey.highestId = clienti.number(row, 2);
-                survey.highestIdRow = row;
-            }
+        if (clienti.isEmpty(row, 2)) continue;
+        survey.rowsById[clienti.text(row, 2)].push_back(row);
+        HighestId& highest = survey.highestId;
+        if (clienti.kind(row, 2) == CellKind::Number &&
+            (highest.row == 0 || clienti.number(row, 2) > highest.value)) {
+            highest = {clienti.number(row, 2), row, clienti.text(row, 2)};
         }
     }
     if (!survey.customerRows.empty()) {
@@ -115,11 +120,14 @@ CustomerSurvey surveyCustomers(const Sheet& clienti) {
     return survey;
 }
 
-void reportCustomers(const Sheet& clienti, std::ostream& out, std::vector<std::string>& problems,
-                     double& highestId, int& highestIdRow) {
+// "alla riga 5" or "alle righe 5-7, 9".
+std::string atRows(const std::vector<int>& rows) {
+    return (rows.size() == 1 ? "alla riga " : "alle righe ") + rowRanges(rows);
+}
+
+HighestId reportCustomers(const Sheet& clienti, std::ostream& out,
+                          std::vector<std::string>& problems) {
     const CustomerSurvey survey = surveyCustomers(clienti);
-    highestId = survey.highestId;
-    highestIdRow = survey.highestIdRow;
     const std::size_t count = survey.customerRows.size();
     out << "Clienti: " << count;
     if (count > 0) {
@@ -129,14 +137,14 @@ void reportCustomers(const Sheet& clienti, std::ostream& out, std::vector<std::s
     out << "\n";
     if (!survey.gapRows.empty()) {
         const auto listed = static_cast<std::size_t>(survey.listedUntil - 1);
-        problems.push_back("Colonna A vuota alle righe " + rowRanges(survey.gapRows) +
+        problems.push_back("Colonna A vuota " + atRows(survey.gapRows) +
                            ": l'elenco del programma si ferma alla riga " +
                            std::to_string(survey.listedUntil) + " e non mostra " +
                            plural(count - listed, "cliente", "clienti") + " più sotto.");
     }
     if (!survey.namelessRows.empty()) {
-        problems.push_back("Righe con dati ma senza Ragione Sociale (colonna A vuota): " +
-                           rowRanges(survey.namelessRows) + ".");
+        problems.push_back("Dati senza Ragione Sociale (colonna A vuota) " +
+                           atRows(survey.namelessRows) + ".");
     }
     for (const auto& [id, rows] : survey.rowsById) {
         if (rows.size() > 1) {
@@ -148,9 +156,10 @@ void reportCustomers(const Sheet& clienti, std::ostream& out, std::vector<std::s
         problems.push_back("Ci sono clienti oltre la riga " + std::to_string(kLastReachableRow) +
                            ", che il programma non può raggiungere.");
     }
+    return survey.highestId;
 }
 
-void reportCounter(const Sheet& codici, double highestId, int highestIdRow, std::ostream& out,
+void reportCounter(const Sheet& codici, const HighestId& highestId, std::ostream& out,
                    std::vector<std::string>& problems) {
     const std::string counter = codici.text(2, 1);
     out << "Contatore (\"" << codici.name()
@@ -167,10 +176,10 @@ void reportCounter(const Sheet& codici, double highestId, int highestIdRow, std:
                            ".");
         return;
     }
-    if (highestIdRow != 0 && value < highestId) {
+    if (highestId.row != 0 && value < highestId.value) {
         problems.push_back("Il contatore in \"Codici\" A2 (" + counter +
-                           ") è minore dell'ID più alto in \"Clienti\" (riga " +
-                           std::to_string(highestIdRow) +
+                           ") è minore dell'ID più alto in \"Clienti\" (" + highestId.text +
+                           ", riga " + std::to_string(highestId.row) +
                            "): il prossimo cliente riceverebbe un ID già usato.");
     }
 }
@@ -189,15 +198,14 @@ int checkArchive(const std::filesystem::path& file, std::ostream& out, std::ostr
         out << "\n";
         if (book.uses1904DateSystem()) out << "Sistema di date: 1904\n";
 
-        double highestId = 0;
-        int highestIdRow = 0;
+        HighestId highestId;
         if (const Sheet* clienti = book.sheet("Clienti")) {
-            reportCustomers(*clienti, out, problems, highestId, highestIdRow);
+            highestId = reportCustomers(*clienti, out, problems);
         } else {
             problems.push_back("Manca il foglio \"Clienti\".");
         }
         if (const Sheet* codici = book.sheet("Codici")) {
-            reportCounter(*codici, highestId, highestIdRow, out, problems);
+            reportCounter(*codici, highestId, out, problems);
         } else {
             problems.push_back("Manca il foglio \"Codici\" con il contatore.");
         }
