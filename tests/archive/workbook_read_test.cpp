@@ -314,7 +314,8 @@ TEST(WorkbookRead, EndDownFollowsRunsAndGaps) {
     cells.push_back({rec::kBlank, cellHead(7, 0, 15)});
     cells.push_back({rec::kLabelSst, cellHead(65535, 1, 15) + u32(0)});
     spec.sheets.push_back({"A", cells});
-    const Sheet& sheet = load(spec).sheetAt(0);
+    const Workbook book = load(spec);
+    const Sheet& sheet = book.sheetAt(0);
     EXPECT_EQ(sheet.endDown(2, 1), 4);  // a run: its last filled cell
     EXPECT_EQ(sheet.endDown(3, 1), 4);
     EXPECT_EQ(sheet.endDown(4, 1), 7);   // end of a run: the next filled cell
