@@ -1,6 +1,7 @@
 """Prints every non-empty cell of the given .xls files as xlrd reads them, converted to text by
 the program's rules: file, sheet, row, column (from 1) and text, tab-separated, with tab,
-newline and backslash escaped. Used by the workbook tests to check written files."""
+newline and backslash escaped. With --features FILE, the first sheet's row-anchored features.
+Used by the workbook tests to check written files."""
 import sys
 
 import xlrd
@@ -40,8 +41,26 @@ def escape(text):
     return text.replace('\\', '\\\\').replace('\t', '\\t').replace('\n', '\\n').replace('\r', '\\r')
 
 
+def features(path):
+    """The first sheet's merged ranges, hyperlinks, notes (0-based, half-open like xlrd) and
+    row heights, one per line."""
+    book = xlrd.open_workbook(path, formatting_info=True)
+    sheet = book.sheet_by_index(0)
+    for r1, r2, c1, c2 in sorted(sheet.merged_cells):
+        print('merged %d %d %d %d' % (r1, r2, c1, c2))
+    for (row, col), link in sorted(sheet.hyperlink_map.items()):
+        print('link %d %d %s' % (row, col, link.url_or_path))
+    for (row, col), note in sorted(sheet.cell_note_map.items()):
+        print('note %d %d %s' % (row, col, escape(note.text)))
+    for row in sorted(sheet.rowinfo_map):
+        print('height %d %d' % (row, sheet.rowinfo_map[row].height))
+
+
 def main():
     out = sys.stdout
+    if sys.argv[1] == '--features':
+        features(sys.argv[2])
+        return
     for path in sys.argv[1:]:
         book = xlrd.open_workbook(path, formatting_info=True)
         for sheet in book.sheets():
