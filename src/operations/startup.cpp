@@ -102,6 +102,7 @@ bool Form1::Form_Load() {
 
     // Centred on the screen's free area; each difference halved with the fraction dropped.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        adjustSize();  // the size the window will show with, menu bar included
         const QRect area = screen->availableGeometry();
         const QSize size = frameGeometry().size();
         move(area.x() + (area.width() - size.width()) / 2,

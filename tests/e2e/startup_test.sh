@@ -1,0 +1,202 @@
+#!/usr/bin/env bash
+# Start-up and shut-down of the built program under Xvfb, driven with xdotool: a sample
+# archive opens with its locks beside it, a second start is refused, a customer is chosen,
+# the fields cleared, the close box refused, "Esci" saves and removes the locks; SIGTERM also
+# saves; a damaged archive and a missing one get their message, and the program ends without
+# touching anything.
+# Usage: startup_test.sh PROGRAM TOOL FIXTURES_DIR
+set -euo pipefail
+program=$1
+tool=$2
+python=/usr/bin/python3
+
+work=$(mktemp -d)
+xvfb_pid=""
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FALLITO: $*" >&2
+    for log in "$work"/*.log; do [ -s "$log" ] && { echo "== $log" >&2; cat "$log" >&2; }; done
+    exit 1
+}
+
+# A free display.
+display=99
+while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb non parte"
+
+# Starts the program in folder $1 (log $2); sets started_pid.
+start_program() {
+    (cd "$1" && LC_ALL=C.UTF-8 exec ./clivara >"$2" 2>&1) &
+    started_pid=$!
+    pids+=("$started_pid")
+}
+# Waits for process $1 to end; its exit code in ended_code.
+wait_end() {
+    for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$1" 2>/dev/null && fail "il programma $1 non è terminato"
+    ended_code=0
+    wait "$1" || ended_code=$?
+}
+# Waits for a visible window of process $1 titled "Clivara 2008" other than $2; prints it.
+find_window() {
+    local window=""
+    for _ in $(seq 200); do
+        window=$(xdotool search --onlyvisible --pid "$1" --name '^Clivara 2008$' 2>/dev/null |
+            grep -vx "${2:-none}" | head -n 1) || true
+        [ -n "$window" ] && break
+        sleep 0.1
+    done
+    [ -n "$window" ] || fail "nessuna finestra del processo $1"
+    echo "$window"
+}
+# Sends WM_DELETE_WINDOW to a window, as a window manager's close box does.
+close_box() {
+    "$python" - "$1" <<'EOF'
+import ctypes, sys
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+class ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5)]
+class Event(ctypes.Union):
+    _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                         ctypes.POINTER(Event)]
+display = x.XOpenDisplay(None)
+window = int(sys.argv[1])
+event = Event()
+event.xclient.type = 33  # ClientMessage
+event.xclient.window = window
+event.xclient.message_type = x.XInternAtom(display, b"WM_PROTOCOLS", 0)
+event.xclient.format = 32
+event.xclient.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+x.XSendEvent(display, window, 0, 0, ctypes.byref(event))
+x.XFlush(display)
+x.XCloseDisplay(display)
+EOF
+}
+# Names and identifiers of "Clienti" and the counter, as python3-xlrd reads them.
+register() {
+    "$python" - "$1" <<'EOF'
+import sys, xlrd
+book = xlrd.open_workbook(sys.argv[1])
+def text(cell):
+    if cell.ctype == xlrd.XL_CELL_NUMBER and cell.value == int(cell.value):
+        return str(int(cell.value))
+    return str(cell.value)
+clienti = book.sheet_by_name("Clienti")
+for r in range(clienti.nrows):
+    print(text(clienti.cell(r, 0)) + "|" + (text(clienti.cell(r, 1)) if clienti.ncols > 1 else ""))
+print("contatore|" + text(book.sheet_by_name("Codici").cell(1, 0)))
+EOF
+}
+
+# 1. The sample archive, the program beside it.
+folder="$work/demo"
+mkdir "$folder"
+cp "$program" "$folder/clivara"
+"$tool" sample "$folder/Archivio.xls" || fail "clivara-archivio sample non riuscito"
+cp "$folder/Archivio.xls" "$work/originale.xls"
+register "$work/originale.xls" >"$work/originale.txt"
+[ "$(wc -l <"$work/originale.txt")" -ge 4 ] || fail "l'archivio di prova ha troppo pochi clienti"
+
+start_program "$folder" "$work/primo.log"
+first=$started_pid
+main=$(find_window "$first")
+[ -e "$folder/.Archivio.xls.clivara-lock" ] || fail "manca il blocco del programma"
+grep -q '^Clivara 2008,' "$folder/.~lock.Archivio.xls#" || fail "manca il blocco per LibreOffice"
+
+# 2. A second start on the same archive: the message, Return, the end; the first goes on.
+start_program "$folder" "$work/secondo.log"
+second=$started_pid
+box=$(find_window "$second")
+xdotool windowfocus --sync "$box"
+sleep 0.3
+xdotool key Return
+wait_end "$second"
+[ "$ended_code" -ne 0 ] || fail "il secondo avvio doveva terminare con un errore"
+kill -0 "$first" 2>/dev/null || fail "il primo programma è terminato"
+cmp -s "$folder/Archivio.xls" "$work/originale.xls" || fail "il secondo avvio ha toccato l'archivio"
+
+focus_main() { xdotool windowfocus --sync "$main"; sleep 0.3; }
+
+# 3. A customer chosen with the arrow keys on the list (from the name field, Shift+Tab).
+focus_main
+xdotool key shift+Tab Down Down
+sleep 0.3
+# "Pulisci Campi": the fourth entry of the third menu, "Clienti".
+xdotool key alt
+sleep 0.3
+xdotool key Right Right Down Down Down Down Return
+sleep 0.3
+
+# 4. The close box is refused.
+close_box "$main"
+sleep 1
+kill -0 "$first" 2>/dev/null || fail "il programma si è chiuso dalla casella di chiusura"
+xdotool search --onlyvisible --pid "$first" --name '^Clivara 2008$' | grep -qx "$main" ||
+    fail "la finestra è sparita"
+
+# 5. "Esci": the first menu, its only entry.
+focus_main
+xdotool key alt
+sleep 0.3
+xdotool key Down Return
+wait_end "$first"
+[ "$ended_code" -eq 0 ] || fail "Esci è terminato con il codice $ended_code"
+[ ! -e "$folder/.Archivio.xls.clivara-lock" ] || fail "il blocco del programma è rimasto"
+[ ! -e "$folder/.~lock.Archivio.xls#" ] || fail "il blocco per LibreOffice è rimasto"
+register "$folder/Archivio.xls" >"$work/salvato.txt" || fail "xlrd non legge l'archivio salvato"
+diff "$work/originale.txt" "$work/salvato.txt" >&2 || fail "il registro salvato è diverso"
+
+# 6. SIGTERM saves as "Esci" does and removes the locks.
+start_program "$folder" "$work/terzo.log"
+third=$started_pid
+find_window "$third" >/dev/null
+kill -TERM "$third"
+wait_end "$third"
+[ "$ended_code" -eq 0 ] || fail "SIGTERM: codice $ended_code"
+[ ! -e "$folder/.Archivio.xls.clivara-lock" ] || fail "SIGTERM: il blocco è rimasto"
+register "$folder/Archivio.xls" >"$work/salvato2.txt" || fail "SIGTERM: archivio illeggibile"
+diff "$work/originale.txt" "$work/salvato2.txt" >&2 || fail "SIGTERM: registro diverso"
+
+# 7. A damaged archive and a missing one: a message, Return, the end, nothing touched.
+for case in danneggiato mancante; do
+    folder="$work/$case"
+    mkdir "$folder"
+    cp "$program" "$folder/clivara"
+    if [ "$case" = danneggiato ]; then
+        head -c 4096 /dev/urandom >"$folder/Archivio.xls"
+        cp "$folder/Archivio.xls" "$work/danneggiato.xls"
+    fi
+    start_program "$folder" "$work/$case.log"
+    pid=$started_pid
+    box=$(find_window "$pid")
+    xdotool windowfocus --sync "$box"
+    sleep 0.3
+    xdotool key Return
+    wait_end "$pid"
+    [ "$ended_code" -ne 0 ] || fail "$case: doveva terminare con un errore"
+    if [ "$case" = danneggiato ]; then
+        cmp -s "$folder/Archivio.xls" "$work/danneggiato.xls" || fail "archivio danneggiato toccato"
+    fi
+    [ "$(ls -A "$folder")" = "$(ls -A "$folder" | grep -x -e clivara -e Archivio.xls)" ] ||
+        fail "$case: file lasciati nella cartella: $(ls -A "$folder")"
+done
+echo "OK"
