@@ -29,7 +29,10 @@ def cell_text(book, sheet, row, col):
         return ERRORS.get(value, '#?')
     if kind == xlrd.XL_CELL_DATE:
         fmt = book.format_map[book.xf_list[sheet.cell_xf_index(row, col)].format_key].format_str
-        moment = xlrd.xldate_as_datetime(value, book.datemode)
+        try:
+            moment = xlrd.xldate_as_datetime(value, book.datemode)
+        except (ValueError, OverflowError):
+            return number_text(value)  # outside the calendar: shown as the plain number
         text = moment.strftime('%d/%m/') + '%04d' % moment.year
         if any(ch in fmt.lower() for ch in 'hs'):
             text += moment.strftime(' %H:%M:%S')
