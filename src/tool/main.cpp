@@ -15,6 +15,8 @@ constexpr std::string_view kUsage =
     "Uso:\n"
     "  clivara-archivio check FILE     controlla l'archivio e riassume ciò che contiene\n"
     "  clivara-archivio dump FILE      stampa fogli, righe di \"Clienti\" e contatore in JSON\n"
+    "                                  (senza \"Clienti\" le righe sono [], senza \"Codici\" il\n"
+    "                                  contatore è \"\")\n"
     "  clivara-archivio copy IN OUT    apre IN e lo salva in OUT\n"
     "  clivara-archivio new OUT        crea un archivio vuoto (non sovrascrive mai)\n"
     "  clivara-archivio sample OUT     crea un archivio con alcuni clienti di prova\n"
