@@ -127,6 +127,11 @@ class SheetReader {
                 case rec::kDimensions:
                     if (!dimensionsSeen) {
                         sheet_.records.push_back(marker(KeptRecord::Source::Dimensions));
+                        // The row count is only a hint, bounded by the sheet's size.
+                        if (view.body.size() >= 8) {
+                            sheet_.rows.reserve(
+                                std::min<std::size_t>(readU32(view.body, 4), 65536));
+                        }
                     }
                     dimensionsSeen = true;
                     break;
