@@ -1,0 +1,205 @@
+#!/usr/bin/env bash
+# The built program under Xvfb, driven with xdotool: adds a customer, renames another so that
+# it moves, deletes a third and leaves with "Esci"; then python3-xlrd and ssconvert read the
+# saved archive and must find exactly the expected register, with the rest of the file as it
+# was (the other sheet, the headings, the cells right of column M).
+# Usage: customer_changes_test.sh PROGRAM TOOL FIXTURES_DIR
+set -euo pipefail
+program=$1
+python=/usr/bin/python3
+
+work=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FALLITO: $*" >&2; exit 1; }
+
+# The archive, written by python3-xlwt: four customers, a note right of M on rows 1 to 5, a
+# counter of 5 and a third sheet the program never touches.
+"$python" - "$work/Archivio.xls" <<'EOF'
+import datetime, sys, xlwt
+book = xlwt.Workbook(encoding="utf-8")
+clienti = book.add_sheet("Clienti")
+codici = book.add_sheet("Codici")
+appunti = book.add_sheet("Appunti")
+date = xlwt.easyxf(num_format_str="dd/mm/yyyy")
+headings = ["Ragione Sociale", "ID", "Data", "Indirizzo", "C.A.P.", "Località", "(PR)",
+            "Telefono", "Cellullare", "Codice Fiscale", "Partita IVA", "Note", "Note 2"]
+for column, text in enumerate(headings):
+    clienti.write(0, column, text)
+clienti.write(0, 13, "Promemoria")
+customers = [
+    ("Bianchi Arredamenti", 1, datetime.date(2008, 1, 14), "Via Roma 12", "00185", "Roma",
+     "RM", "06 4455667", 3331234567, "BNCLRA70A01H501X", "01234567890", "Storico", ""),
+    ("Caffè Esposito", 2, datetime.date(2008, 2, 3), "Piazza Dante 4", "80135", "Napoli",
+     "NA", "081 5512345", 3479876543, "SPSGNN65B12F839K", "12345678901", "", "Lunedì chiuso"),
+    ("Di Martino Luca", 3, datetime.date(2008, 2, 28), "Corso Vittorio 210", "10121",
+     "Torino", "TO", "", "", "DMRLCU80C15L219P", "", "Privato", ""),
+    ("Gallo Maria Grazia", 5, datetime.date(2008, 4, 2), "Via Garibaldi 88", "16124",
+     "Genova", "GE", "010 2471100", 3201112233, "", "", "", ""),
+]
+for row, values in enumerate(customers, start=1):
+    for column, value in enumerate(values):
+        if isinstance(value, datetime.date):
+            clienti.write(row, column, value, date)
+        elif value != "":
+            clienti.write(row, column, value)
+    clienti.write(row, 13, "extra%d" % (row + 1))
+clienti.write(2, 15, 3.5)
+codici.write(0, 0, "Ultimo codice")
+codici.write(1, 0, 5)
+appunti.write(0, 0, "Da richiamare")
+appunti.write(3, 2, 1234.5)
+book.save(sys.argv[1])
+EOF
+cp "$work/Archivio.xls" "$work/originale.xls"
+cp "$program" "$work/clivara"
+
+# A free display.
+display=99
+while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+(cd "$work" && LC_ALL=C.UTF-8 ./clivara >"$work/program.log" 2>&1) &
+app_pid=$!
+main=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" --name '^Clivara 2008$' |
+    head -n 1) || fail "la finestra non compare"
+
+focus_main() { xdotool windowfocus --sync "$main"; sleep 0.3; }
+# Waits for a message box (a visible window of the program other than the main one), answers
+# it with a key (Return: Yes or OK) and gives the focus back to the main window.
+answer_box() {
+    local box=""
+    for _ in $(seq 100); do
+        box=$(xdotool search --onlyvisible --pid "$app_pid" --name 'Clivara 2008|Scheda Cliente 2008' 2>/dev/null |
+            grep -vx "$main" | head -n 1) || true
+        [ -n "$box" ] && break
+        sleep 0.1
+    done
+    [ -n "$box" ] || fail "nessuna finestra di messaggio"
+    xdotool windowfocus --sync "$box"
+    sleep 0.3
+    xdotool key "$1"
+    for _ in $(seq 100); do
+        xdotool search --onlyvisible --pid "$app_pid" --name '.' 2>/dev/null | grep -qx "$box" || break
+        sleep 0.1
+    done
+    focus_main
+}
+# Opens "Clienti" (third menu) and chooses its n-th entry.
+clienti_menu() {
+    focus_main
+    xdotool key alt
+    sleep 0.3
+    xdotool key Right Right Down
+    sleep 0.3
+    local i
+    for ((i = 1; i < $1; i++)); do xdotool key Down; done
+    xdotool key Return
+}
+# Chooses the n-th entry of the customer list (0 = the heading) with the arrow keys, starting
+# from the name field, which holds the focus after every operation.
+choose_customer() {
+    focus_main
+    xdotool key shift+Tab
+    local i
+    for ((i = 0; i <= $1; i++)); do xdotool key Down; done
+    sleep 0.3
+    xdotool key Tab
+}
+replace_name() {
+    xdotool key ctrl+a BackSpace
+    xdotool type --delay 20 "$1"
+}
+
+focus_main
+# 1. A new customer: the name typed into the focused name field.
+xdotool type --delay 20 "Ferri Edilizia"
+clienti_menu 1
+answer_box Return   # " Vuoi Inserire questo Cliente ?"
+answer_box Return   # "Cliente Aggiunto"
+
+# 2. Bianchi (the first customer after the heading) renamed, so that it sorts last.
+choose_customer 1
+replace_name "Zanetti Bianchi"
+clienti_menu 2
+answer_box Return   # question
+answer_box Return   # "Cliente Modificato"
+
+# 3. The first customer now, Caffè Esposito, deleted.
+choose_customer 1
+clienti_menu 3
+answer_box Return   # question
+answer_box Return   # "Cliente ... Eliminato"
+
+# 4. "Esci": the first menu, its only entry.
+focus_main
+xdotool key alt
+sleep 0.3
+xdotool key Down Return
+for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app_pid" 2>/dev/null && fail "il programma non è terminato con Esci"
+wait "$app_pid" || fail "il programma è terminato con un errore"
+app_pid=""
+
+# What xlrd finds.
+"$python" - "$work/Archivio.xls" "$work/originale.xls" <<'EOF' || fail "registro non atteso (xlrd)"
+import datetime, sys, xlrd
+
+def cells(sheet, book):
+    rows = []
+    for r in range(sheet.nrows):
+        row = []
+        for c in range(sheet.ncols):
+            cell = sheet.cell(r, c)
+            if cell.ctype == xlrd.XL_CELL_DATE:
+                row.append(datetime.datetime(*xlrd.xldate_as_tuple(cell.value, book.datemode)).strftime("%d/%m/%Y"))
+            elif cell.ctype == xlrd.XL_CELL_NUMBER and cell.value == int(cell.value):
+                row.append(str(int(cell.value)))
+            else:
+                row.append(str(cell.value))
+        rows.append(row)
+    return rows
+
+saved = xlrd.open_workbook(sys.argv[1])
+original = xlrd.open_workbook(sys.argv[2])
+assert saved.sheet_names() == ["Clienti", "Codici", "Appunti"], saved.sheet_names()
+got = cells(saved.sheet_by_name("Clienti"), saved)
+was = cells(original.sheet_by_name("Clienti"), original)
+today = datetime.date.today().strftime("%d/%m/%Y")
+
+pad = lambda row: (row + [""] * 16)[:16]
+was = [pad(r) for r in was]
+got = [pad(r) for r in got]
+expected = [
+    was[0],
+    was[3][:13] + ["extra3", "", "3.5"],                   # Di Martino moved up into row 2
+    ["Ferri Edilizia", "6", today] + [""] * 10 + ["extra4", "", ""],
+    was[4][:13] + ["extra5", "", ""],                      # Gallo
+    ["Zanetti Bianchi"] + was[1][1:13] + ["", "", ""],     # Bianchi renamed, sorted last
+]
+assert len(got) == len(expected), (len(got), got)
+for number, (g, e) in enumerate(zip(got, expected), start=1):
+    assert g == e, (number, g, e)
+assert cells(saved.sheet_by_name("Codici"), saved) == [["Ultimo codice"], ["6"]]
+assert cells(saved.sheet_by_name("Appunti"), saved) == cells(original.sheet_by_name("Appunti"), original)
+EOF
+
+# What Gnumeric finds: the same names, identifiers and counter.
+ssconvert -S -T Gnumeric_stf:stf_csv "$work/Archivio.xls" "$work/foglio.csv.%n" >/dev/null 2>&1 ||
+    fail "ssconvert non legge l'archivio"
+cut -d, -f1,2 "$work/foglio.csv.0" | tr -d '"' >"$work/nomi.txt"
+printf '%s\n' "Ragione Sociale,ID" "Di Martino Luca,3" "Ferri Edilizia,6" \
+    "Gallo Maria Grazia,5" "Zanetti Bianchi,1" | diff - "$work/nomi.txt" ||
+    fail "registro non atteso (ssconvert)"
+[ "$(sed -n 2p "$work/foglio.csv.1")" = "6" ] || fail "contatore non atteso (ssconvert)"
+grep -q "Da richiamare" "$work/foglio.csv.2" || fail "foglio Appunti perso (ssconvert)"
+echo "ok"
