@@ -8,16 +8,8 @@ set -euo pipefail
 program=$1
 python=/usr/bin/python3
 
-work=$(mktemp -d)
-xvfb_pid=""
+source "$(dirname "$0")/lib.sh"
 app_pid=""
-cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FALLITO: $*" >&2; exit 1; }
 
 # The archive, written by python3-xlwt: four customers, a note right of M on rows 1 to 5, a
 # counter of 5 and a third sheet the program never touches.
@@ -60,16 +52,11 @@ EOF
 cp "$work/Archivio.xls" "$work/originale.xls"
 cp "$program" "$work/clivara"
 
-# A free display.
-display=99
-while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+start_xvfb
 
-(cd "$work" && LC_ALL=C.UTF-8 ./clivara >"$work/program.log" 2>&1) &
+(cd "$work" && LC_ALL=C.UTF-8 exec ./clivara >"$work/program.log" 2>&1) &
 app_pid=$!
+pids+=("$app_pid")
 main=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" --name '^Clivara 2008$' |
     head -n 1) || fail "la finestra non compare"
 
@@ -148,7 +135,7 @@ xdotool key Down Return
 for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$app_pid" 2>/dev/null && fail "il programma non è terminato con Esci"
 wait "$app_pid" || fail "il programma è terminato con un errore"
-app_pid=""
+pids=()
 
 # What xlrd finds.
 "$python" - "$work/Archivio.xls" "$work/originale.xls" <<'EOF' || fail "registro non atteso (xlrd)"
