@@ -45,20 +45,33 @@ int runClivara(QApplication& app) {
     ModalMessageBoxes boxes;
     const std::filesystem::path path = archivePathBesideProgram();
     Form1 form(boxes, path);
+
+    // A signal during start-up closes the box on screen and ends the program before the
+    // window shows (nothing has changed yet); once the window runs, it saves first.
+    bool running = false;
+    bool endRequested = false;
+    ShutdownSignals signals([&](int number) {
+        if (running) {
+            endOnRequest(form, number);
+        } else {
+            endRequested = true;
+            QCoreApplication::exit(1);
+        }
+    });
+
     // A missing archive is reported before any lock file is made beside it.
     if (!VerifyFile(path)) {
         form.Form_Load();
         return 1;
     }
     clivara::operations::ArchiveLock lock(path);
-    if (!lockArchiveForUse(lock, boxes) || !form.Form_Load()) {
+    if (!lockArchiveForUse(lock, boxes) || endRequested || !form.Form_Load() || endRequested) {
         return 1;  // the lock's files are removed on the way out
     }
 
-    ShutdownSignals signals([&form](int number) { endOnRequest(form, number); });
+    running = true;
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                      [&form](QSessionManager& manager) { commitData(form, manager); });
-
     form.showAndActivate();
     const int code = QApplication::exec();
     lock.release();
