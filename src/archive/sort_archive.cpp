@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,6 +60,15 @@ class TextCollator {
             }
             bytes.resize(static_cast<std::size_t>(needed));
         }
+    }
+
+    int compare(const std::string& a, const std::string& b) const {
+        if (!collator_) {
+            return a.compare(b);
+        }
+        UErrorCode status = U_ZERO_ERROR;
+        const UCollationResult result = collator_->compareUTF8(a, b, status);
+        return U_FAILURE(status) ? a.compare(b) : static_cast<int>(result);
     }
 
   private:
@@ -131,14 +141,154 @@ bool comesBefore(const SortKey& a, const SortKey& b) {
     return false;
 }
 
+// The value of a key cell as read once for a comparison-based check of the order.
+struct KeyValue {
+    Rank rank = Rank::Empty;
+    double number = 0;
+    std::string text;  // UTF-8, texts only
+};
+
+KeyValue valueOf(const Sheet& sheet, int row, int column) {
+    KeyValue value;
+    switch (sheet.kind(row, column)) {
+        case CellKind::Number:
+            value.rank = Rank::Number;
+            value.number = sheet.number(row, column);
+            break;
+        case CellKind::Boolean:
+            value.rank = Rank::Boolean;
+            value.number = sheet.number(row, column);
+            break;
+        case CellKind::Error:
+            value.rank = Rank::Error;
+            break;
+        case CellKind::Text:
+            value.text = sheet.text(row, column);
+            if (!value.text.empty()) {
+                value.rank = Rank::Text;
+            }
+            break;
+        case CellKind::Empty:
+            break;
+    }
+    return value;
+}
+
+// Puts into `stripped` the text without the characters ignored at first (apostrophes and
+// hyphens, ASCII or typographic); false, and nothing done, when it holds none of them.
+bool stripIgnored(const std::string& text, std::string& stripped) {
+    if (text.find_first_of("'-\xE2") == std::string::npos) {
+        return false;
+    }
+    const icu::UnicodeString whole = icu::UnicodeString::fromUTF8(text);
+    icu::UnicodeString kept;
+    for (std::int32_t i = 0; i < whole.length(); ++i) {
+        if (!isIgnoredAtFirst(whole.charAt(i))) {
+            kept.append(whole.charAt(i));
+        }
+    }
+    stripped.clear();
+    kept.toUTF8String(stripped);
+    return true;
+}
+
+int compareTexts(const std::string& a, const std::string& b) {
+    std::string strippedA;
+    std::string strippedB;
+    const std::string& primaryA = stripIgnored(a, strippedA) ? strippedA : a;
+    const std::string& primaryB = stripIgnored(b, strippedB) ? strippedB : b;
+    const int primary = collator().compare(primaryA, primaryB);
+    return primary != 0 ? primary : collator().compare(a, b);
+}
+
+// Negative, zero or positive as a sorts before, with, or after b.
+int compareValues(const KeyValue& a, const KeyValue& b) {
+    if (a.rank != b.rank) {
+        return a.rank < b.rank ? -1 : 1;
+    }
+    switch (a.rank) {
+        case Rank::Number:
+        case Rank::Boolean:
+            return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
+        case Rank::Text:
+            return compareTexts(a.text, b.text);
+        case Rank::Error:
+        case Rank::Empty:
+            return 0;
+    }
+    return 0;
+}
+
+// The common cases after one customer was added or changed: the rows are already in order,
+// or one row stands out of place among rows that are. Returns the order when one of these
+// holds, nothing otherwise. The result equals the stable sort's: rows compare by key, then
+// by their original place.
+std::optional<std::vector<int>> orderWithAtMostOneRowOutOfPlace(
+    const std::vector<KeyValue>& values) {
+    const int count = static_cast<int>(values.size());
+    const auto at = [&values](int i) -> const KeyValue& {
+        return values[static_cast<std::size_t>(i)];
+    };
+    std::vector<int> violations;  // i where row i sorts after row i + 1
+    for (int i = 0; i + 1 < count; ++i) {
+        if (compareValues(at(i), at(i + 1)) > 0) {
+            violations.push_back(i);
+            if (violations.size() > 2) {
+                return std::nullopt;
+            }
+        }
+    }
+    std::vector<int> order(static_cast<std::size_t>(count));
+    std::iota(order.begin(), order.end(), 0);
+    if (violations.empty()) {
+        return order;
+    }
+    for (const int candidate : {violations.front(), violations.front() + 1}) {
+        bool explained = true;
+        for (const int v : violations) {
+            explained = explained && (v == candidate - 1 || v == candidate);
+        }
+        if (!explained || (candidate > 0 && candidate + 1 < count &&
+                           compareValues(at(candidate - 1), at(candidate + 1)) > 0)) {
+            continue;
+        }
+        // The other rows are in order; put the candidate where the stable sort would.
+        std::vector<int> rest;
+        rest.reserve(static_cast<std::size_t>(count - 1));
+        for (int i = 0; i < count; ++i) {
+            if (i != candidate) {
+                rest.push_back(i);
+            }
+        }
+        const auto place = std::partition_point(rest.begin(), rest.end(), [&](int other) {
+            const int c = compareValues(at(other), at(candidate));
+            return c < 0 || (c == 0 && other < candidate);
+        });
+        rest.insert(place, candidate);
+        return rest;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 SortRange customerSortRange(const Sheet& clienti) {
     return SortRange{2, clienti.endDown(2, 1)};
 }
 
-std::vector<int> ascendingRowOrder(const Sheet& sheet, int firstRow, int lastRow, int column) {
+std::vector<int> ascendingRowOrder(const Sheet& sheet, int firstRow, int lastRow, int column,
+                                   bool allowShortcut) {
     const int count = lastRow >= firstRow ? lastRow - firstRow + 1 : 0;
+    if (allowShortcut) {
+        std::vector<KeyValue> values;
+        values.reserve(static_cast<std::size_t>(count));
+        for (int row = firstRow; row <= lastRow; ++row) {
+            values.push_back(valueOf(sheet, row, column));
+        }
+        if (auto order = orderWithAtMostOneRowOutOfPlace(values)) {
+            return *order;
+        }
+    }
     std::vector<SortKey> keys;
     keys.reserve(static_cast<std::size_t>(count));
     for (int row = firstRow; row <= lastRow; ++row) {

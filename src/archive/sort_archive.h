@@ -21,7 +21,10 @@ SortRange customerSortRange(const Sheet& clienti);
 // errors, then empty cells. Texts compare without regard to case, with accented letters
 // beside their base letter, apostrophes and hyphens ignored at first. Rows with equal keys
 // keep their order. Returns, for each position, the offset of the row that goes there.
-std::vector<int> ascendingRowOrder(const Sheet& sheet, int firstRow, int lastRow, int column);
+// Rows already in order, or with one row out of place, are recognised without a full sort;
+// allowShortcut = false always sorts in full (the two give the same order).
+std::vector<int> ascendingRowOrder(const Sheet& sheet, int firstRow, int lastRow, int column,
+                                   bool allowShortcut = true);
 
 // Sorts the customer rows of "Clienti" by column A: each row moves whole across columns A
 // to M with its formatting; row 1, cells right of M and rows outside the range stay.

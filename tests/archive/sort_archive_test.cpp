@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -115,6 +117,52 @@ TEST_F(SortCustomerRows, NothingToSortLeavesTheSheetAsItWas) {
     sortCustomerRows(clienti);
     EXPECT_EQ(clienti.text(2, 1), "Solo");
     EXPECT_EQ(clienti.text(2, 2), "Solo/2");
+}
+
+}  // namespace
+
+namespace {
+
+// After an addition or a change only one row is out of place, and the sort recognises that
+// without sorting everything: its answer must be the full stable sort's, equal keys included.
+TEST_F(SortCustomerRows, ShortcutForOneRowOutOfPlaceGivesTheFullSortsOrder) {
+    const std::vector<std::string> pool = {"alfa", "Alfa", "beta", "D'Amico", "Damico", "èco",
+                                           "eco",  "42",   "7",    "",        "zeta",   "Ècco"};
+    std::uint32_t seed = 12345;
+    const auto next = [&seed](std::uint32_t bound) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % bound;
+    };
+    for (int round = 0; round < 300; ++round) {
+        Workbook fresh = emptyArchive();
+        Sheet& sheet = *fresh.sheet("Clienti");
+        const int count = 2 + static_cast<int>(next(12));
+        std::vector<std::string> names;
+        for (int i = 0; i < count; ++i) {
+            names.push_back(pool[next(static_cast<std::uint32_t>(pool.size()))]);
+        }
+        // Mostly sorted input with one row moved, sometimes a random one.
+        if (round % 3 != 0) {
+            for (int i = 0; i < count; ++i) {
+                sheet.setText(i + 2, 1, names[static_cast<std::size_t>(i)]);
+            }
+            const auto sorted = clivara::archive::ascendingRowOrder(sheet, 2, count + 1, 1, false);
+            std::vector<std::string> inOrder;
+            for (const int i : sorted) {
+                inOrder.push_back(names[static_cast<std::size_t>(i)]);
+            }
+            const std::string moved = inOrder[next(static_cast<std::uint32_t>(count))];
+            inOrder.erase(std::find(inOrder.begin(), inOrder.end(), moved));
+            inOrder.insert(inOrder.begin() + next(static_cast<std::uint32_t>(count)), moved);
+            names = inOrder;
+        }
+        for (int i = 0; i < count; ++i) {
+            sheet.setText(i + 2, 1, names[static_cast<std::size_t>(i)]);
+        }
+        EXPECT_EQ(clivara::archive::ascendingRowOrder(sheet, 2, count + 1, 1, true),
+                  clivara::archive::ascendingRowOrder(sheet, 2, count + 1, 1, false))
+            << "round " << round;
+    }
 }
 
 }  // namespace
