@@ -1,10 +1,11 @@
 // The workbook layer on a generated 30,000-customer archive: opening it and walking column A,
-// saving it, sorting every customer row, deleting a row, and the snapshot copy the program
-// takes before each change.
+// saving it, sorting the customer rows (one row out of place, and all of them shuffled), deleting a
+// row, and the snapshot copy the program takes before each change.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "archive/sort_archive.h"
 #include "archive/workbook.h"
@@ -56,6 +57,23 @@ void BM_SortAllRows(benchmark::State& state) {
     }
 }
 
+void BM_SortShuffledRows(benchmark::State& state) {
+    const Workbook original = Workbook::open(bigArchivePath(static_cast<int>(state.range(0))));
+    const int customers = original.sheet("Clienti")->endDown(2, 1) - 1;
+    std::vector<int> shuffle(static_cast<std::size_t>(customers));
+    for (int i = 0; i < customers; ++i) {
+        shuffle[static_cast<std::size_t>(i)] = static_cast<int>((i * 7919L) % customers);
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        Workbook book = original;
+        Sheet& clienti = *book.sheet("Clienti");
+        clienti.permuteRows(2, 1, 13, shuffle);
+        state.ResumeTiming();
+        clivara::archive::sortCustomerRows(clienti);
+    }
+}
+
 void BM_DeleteRow(benchmark::State& state) {
     const Workbook original = Workbook::open(bigArchivePath(static_cast<int>(state.range(0))));
     for (auto _ : state) {
@@ -77,6 +95,7 @@ void BM_SnapshotCopy(benchmark::State& state) {
 BENCHMARK(BM_OpenAndWalkColumnA)->Arg(kCustomers)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenAndSave)->Arg(kCustomers)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortAllRows)->Arg(1000)->Arg(kCustomers)->Arg(65000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortShuffledRows)->Arg(kCustomers)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DeleteRow)->Arg(kCustomers)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SnapshotCopy)->Arg(kCustomers)->Unit(benchmark::kMillisecond);
 
