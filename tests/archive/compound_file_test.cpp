@@ -1,5 +1,8 @@
 #include "archive/compound_file.h"
 
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-utils.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -77,6 +80,36 @@ TEST(CompoundFile, WritesAndReadsBackEveryEntryWithClassIds) {
     const CompoundFile again = readCompoundFile(writeCompoundFile(read));
     EXPECT_EQ(again.rootClassId, original.rootClassId);
     expectSameEntries(again.entries, original.entries);
+}
+
+// Version 4 files (4096-byte sectors) are read too; they are written back with 512-byte ones.
+TEST(CompoundFile, ReadsFilesWith4096ByteSectors) {
+    gsf_init();
+    GsfOutput* sink = gsf_output_memory_new();
+    GsfOutfile* outfile = gsf_outfile_msole_new_full(sink, 4096, 64);
+    const Bytes big = pattern(70000, 5);
+    const Bytes small = pattern(100, 6);
+    for (const auto& [name, data] : {std::pair{"Workbook", &big}, std::pair{"Piccolo", &small}}) {
+        GsfOutput* child = gsf_outfile_new_child(outfile, name, FALSE);
+        ASSERT_TRUE(gsf_output_write(child, data->size(), data->data()));
+        gsf_output_close(child);
+        g_object_unref(child);
+    }
+    gsf_output_close(GSF_OUTPUT(outfile));
+    g_object_unref(outfile);
+    const auto* raw = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink));
+    const Bytes bytes(raw, raw + gsf_output_size(sink));
+    g_object_unref(sink);
+    ASSERT_EQ(bytes[30], 12);  // sector shift
+
+    const CompoundFile file = readCompoundFile(bytes);
+    ASSERT_NE(file.findStream("Workbook"), nullptr);
+    EXPECT_EQ(file.findStream("Workbook")->data, big);
+    ASSERT_NE(file.findStream("Piccolo"), nullptr);
+    EXPECT_EQ(file.findStream("Piccolo")->data, small);
+    const Bytes rewritten = writeCompoundFile(file);
+    EXPECT_EQ(rewritten[30], 9);
+    EXPECT_EQ(readCompoundFile(rewritten).findStream("workbook")->data, big);
 }
 
 TEST(CompoundFile, FindsTopLevelStreamsWhateverTheirCase) {
@@ -190,6 +223,26 @@ TEST(CompoundFile, RefusesDamagedContainers) {
         c.patch(bad);
         EXPECT_THROW(readCompoundFile(bad), FormatViolation) << c.what;
     }
+}
+
+// Past 109 allocation sectors (about 7 MB) the rest are listed in DIFAT sectors.
+TEST(CompoundFile, FollowsAndChecksTheDifatOfLargeFiles) {
+    CompoundFile large;
+    large.entries.push_back({"Workbook", false, {}, pattern(8u << 20, 7), {}});
+    const Bytes good = writeCompoundFile(large);
+    ASSERT_GT(get32(good, 72), 0u) << "no DIFAT sector";
+    EXPECT_EQ(readCompoundFile(good).findStream("Workbook")->data, large.entries[0].data);
+
+    const std::size_t difat = Layout::sector(get32(good, 68));
+    Bytes bad = good;
+    set32(bad, difat, 0x00FFFFFF);  // an allocation sector outside the file
+    EXPECT_THROW(readCompoundFile(bad), FormatViolation);
+    bad = good;
+    set32(bad, 68, 0x00FFFFFF);  // the DIFAT itself outside the file
+    EXPECT_THROW(readCompoundFile(bad), FormatViolation);
+    bad = good;
+    set32(bad, 72, 0);  // fewer DIFAT sectors than the allocation table needs
+    EXPECT_THROW(readCompoundFile(bad), FormatViolation);
 }
 
 // Every single damaged byte of the header, the allocation table and the directory either
