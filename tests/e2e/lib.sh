@@ -9,7 +9,10 @@ pids=()
 e2e_cleanup() {
     local pid
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
     rm -rf "$work"
 }
 trap e2e_cleanup EXIT
@@ -21,13 +24,15 @@ fail() {
     exit 1
 }
 
-# Starts Xvfb on the first free display and exports DISPLAY.
+# Starts Xvfb on a display it finds free itself (-displayfd: no race with a display being
+# started or torn down by another test) and exports DISPLAY.
 start_xvfb() {
-    local display=99
-    while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    local number="$work/xvfb-display"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
     xvfb_pid=$!
-    export DISPLAY=":$display"
+    for _ in $(seq 100); do [ -s "$number" ] && break; sleep 0.1; done
+    [ -s "$number" ] || fail "Xvfb non parte"
+    export DISPLAY=":$(head -n 1 "$number")"
     for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
     fail "Xvfb non parte"
 }
