@@ -19,7 +19,6 @@ namespace {
 constexpr std::uint16_t kBiff8 = 0x0600;
 constexpr std::uint16_t kBofGlobals = 0x0005, kBofWorksheet = 0x0010;
 constexpr std::uint16_t kWindow2 = 0x023E;
-constexpr std::uint16_t kHLinkTooltip = 0x0800;
 
 KeptRecord streamRecord(const RecordView& view) {
     KeptRecord kept;
