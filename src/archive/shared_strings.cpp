@@ -285,6 +285,22 @@ std::uint32_t SharedStrings::add(std::string_view utf8) {
     return index;
 }
 
+void SharedStrings::truncate(std::uint32_t count) {
+    if (count >= size()) return;
+    arena_.resize(offsets_[count]);
+    offsets_.resize(std::size_t{count} + 1);
+    const auto firstDropped =
+        std::find_if(extras_.begin(), extras_.end(),
+                     [count](const Extra& extra) { return extra.index >= count; });
+    if (firstDropped != extras_.end()) {
+        extraBytes_.resize(firstDropped->offset);
+        extras_.erase(firstDropped, extras_.end());
+    }
+    // The lookup may point at dropped strings: build it again on the next add().
+    lookup_.clear();
+    lookupUsed_ = 0;
+}
+
 std::vector<std::uint8_t> SharedStrings::serialize(std::uint32_t totalReferences,
                                                    std::uint64_t streamOffset) const {
     std::vector<std::uint8_t> out;

@@ -24,6 +24,10 @@ class SharedStrings {
     // The index of an existing plain string with this text, or of a newly appended one.
     std::uint32_t add(std::string_view utf8);
 
+    // Forgets every string from index `count` on: the strings appended since the table had
+    // that size. Going back to an earlier state needs no copy of the table, as it only grows.
+    void truncate(std::uint32_t count);
+
     // The SST record (with CONTINUE records as needed, no record over 8,224 bytes) followed by
     // the EXTSST record. totalReferences is cstTotal; streamOffset is the absolute position
     // in the workbook stream where the SST record's header will stand (for EXTSST).

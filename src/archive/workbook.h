@@ -23,7 +23,7 @@ class SheetData;
 // Workbook and stays valid while that Workbook lives (copies of the Workbook have
 // their own sheets).
 class Sheet {
-public:
+  public:
     static constexpr int kLastRow = 65536;
     static constexpr int kLastColumn = 256;
 
@@ -63,7 +63,7 @@ public:
     SheetData& data() { return *data_; }
     const SheetData& data() const { return *data_; }
 
-private:
+  private:
     friend class Workbook;
     explicit Sheet(SheetData* data) : data_(data) {}
     SheetData* data_;
@@ -73,7 +73,7 @@ private:
 // interpret (other streams, formatting, other sheets, cells right of column M, unknown
 // records) is kept and written back unchanged by save().
 class Workbook {
-public:
+  public:
     // Reads the file; throws ArchiveError with an Italian message naming the file.
     static Workbook open(const std::filesystem::path& path);
     // Reads a whole compound file held in memory; displayName appears in messages.
@@ -94,6 +94,25 @@ public:
 
     bool uses1904DateSystem() const;
 
+    // The state of the workbook to go back to when a change fails half-way. Cheaper than a
+    // copy: the shared string table is not duplicated (it only grows, so going back cuts it
+    // to its former length).
+    class Checkpoint {
+      public:
+        Checkpoint(Checkpoint&&) noexcept;
+        Checkpoint& operator=(Checkpoint&&) noexcept;
+        ~Checkpoint();
+
+      private:
+        friend class Workbook;
+        Checkpoint(std::unique_ptr<WorkbookData> data, std::uint32_t strings);
+        std::unique_ptr<WorkbookData> data_;
+        std::uint32_t strings_ = 0;
+    };
+    Checkpoint checkpoint() const;
+    // Puts the workbook back as it was when the checkpoint was taken.
+    void rollback(Checkpoint&& checkpoint);
+
     // The whole compound file as it would be written.
     std::vector<std::uint8_t> toBytes() const;
     // Writes the workbook atomically over path (temporary file, flush, rename), keeping the
@@ -104,7 +123,7 @@ public:
     WorkbookData& data() { return *data_; }
     const WorkbookData& data() const { return *data_; }
 
-private:
+  private:
     explicit Workbook(std::unique_ptr<WorkbookData> data);
     void bindSheets();
     std::unique_ptr<WorkbookData> data_;

@@ -47,14 +47,16 @@ bool Form1::AddCustomerNames(int firstRow, bool stopAtEmpty) {
     QStringList names;
     bool completed = true;
     for (int row = firstRow; row <= lastRow; ++row) {
-        if (sheet.isEmpty(row, kNameColumn)) {
+        // A cell reads as empty exactly when its text is empty.
+        const std::string name = sheet.text(row, kNameColumn);
+        if (name.empty()) {
             if (stopAtEmpty) {
                 completed = false;
                 break;
             }
             continue;
         }
-        names.append(QString::fromStdString(sheet.text(row, kNameColumn)));
+        names.append(QString::fromStdString(name));
     }
     if (!names.isEmpty()) {
         comboAddItems(names);

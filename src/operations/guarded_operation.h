@@ -14,24 +14,31 @@ namespace clivara::operations {
 // Shows a failure of an operation in a message box; the program goes on.
 void reportOperationFailure(Form1& form, const char* reason);
 
-// Runs an operation that may change the open archive. The workbook and the active sheet are
-// copied first; when the operation throws, both are put back as they were and the failure is
-// shown in a message box, so that no failure ends the program or leaves half a change.
+// Runs an operation that may change the open archive. A checkpoint of the workbook and the
+// active sheet are taken first; when the operation throws, both are put back as they were and the
+// failure is shown in a message box, so that no failure ends the program or leaves half a change.
 // Returns true when the operation ran to its end.
 template <class Operation>
 bool guardedChange(Form1& form, Operation&& operation) {
-    std::optional<clivara::archive::Workbook> snapshot = form.ArchiveBook;
+    std::optional<clivara::archive::Workbook::Checkpoint> checkpoint;
+    if (form.ArchiveBook) {
+        checkpoint.emplace(form.ArchiveBook->checkpoint());
+    }
     const QString sheetBefore = form.activeSheet;
+    const auto goBack = [&form, &checkpoint, &sheetBefore] {
+        if (form.ArchiveBook && checkpoint) {
+            form.ArchiveBook->rollback(std::move(*checkpoint));
+        }
+        form.activeSheet = sheetBefore;
+    };
     try {
         std::forward<Operation>(operation)();
         return true;
     } catch (const std::exception& error) {
-        form.ArchiveBook = std::move(snapshot);
-        form.activeSheet = sheetBefore;
+        goBack();
         reportOperationFailure(form, error.what());
     } catch (...) {
-        form.ArchiveBook = std::move(snapshot);
-        form.activeSheet = sheetBefore;
+        goBack();
         reportOperationFailure(form, nullptr);
     }
     return false;
