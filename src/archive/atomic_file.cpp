@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <system_error>
 
 #include "archive/archive_error.h"
+#include "archive/large_buffer.h"
 
 namespace clivara::archive {
 
@@ -143,18 +145,24 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path) {
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (size > kLargestReadable) unreadable(path, "è troppo grande per essere un archivio");
 
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
+    // Read in chunks appended to reserved room: zero-filling a buffer of the file's size first
+    // would cost a second pass over megabytes of memory.
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(static_cast<std::size_t>(size));
+    prepareLargeBuffer(bytes.data(), bytes.capacity());
+    std::array<std::uint8_t, 65536> chunk;
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), chunk.data(), chunk.size());
         if (n < 0) {
             if (errno == EINTR) continue;
             unreadable(path, reason(errno));
         }
-        if (n == 0) break;  // the file shrank while we read it: keep what is there
-        done += static_cast<std::size_t>(n);
+        if (n == 0) break;  // the end, also when the file shrank while we read it
+        if (bytes.size() + static_cast<std::size_t>(n) > kLargestReadable) {
+            unreadable(path, "è troppo grande per essere un archivio");
+        }
+        bytes.insert(bytes.end(), chunk.data(), chunk.data() + n);
     }
-    bytes.resize(done);
     if (bytes.empty()) {
         throw ArchiveError(ArchiveProblem::Empty,
                            "Il file " + quoted(path) + " è vuoto: non contiene alcun archivio.");

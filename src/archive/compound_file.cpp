@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "archive/format_violation.h"
+#include "archive/large_buffer.h"
 
 namespace clivara::archive {
 
@@ -411,10 +412,18 @@ void readChildren(GsfInfile* storage, std::vector<CompoundEntry>& out, int depth
             if (size < 0 || static_cast<std::uint64_t>(size) > sizeLimit) {
                 damaged("stream \"" + entry.name + "\" has an impossible size");
             }
-            entry.data.resize(static_cast<std::size_t>(size));
-            if (size > 0 &&
-                gsf_input_read(child.get(), entry.data.size(), entry.data.data()) == nullptr) {
-                damaged("stream \"" + entry.name + "\" could not be read whole");
+            // Read in chunks appended to reserved room: a zero-filled buffer of the stream's
+            // size would cost a second pass over megabytes of memory.
+            const auto total = static_cast<std::size_t>(size);
+            entry.data.reserve(total);
+            prepareLargeBuffer(entry.data.data(), entry.data.capacity());
+            while (entry.data.size() < total) {
+                const std::size_t chunk = std::min<std::size_t>(total - entry.data.size(), 65536);
+                const guint8* piece = gsf_input_read(child.get(), chunk, nullptr);
+                if (piece == nullptr) {
+                    damaged("stream \"" + entry.name + "\" could not be read whole");
+                }
+                entry.data.insert(entry.data.end(), piece, piece + chunk);
             }
             capture.throwIfAny();
         }

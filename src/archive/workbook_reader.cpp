@@ -264,10 +264,20 @@ class SheetReader {
         ByteReader in(view.body);
         if (view.id == rec::kRow) {
             const int row = in.u16();
-            in.skip(14);
+            const int firstColumn = in.u16();
+            const int pastLastColumn = in.u16();
+            in.skip(10);
             Row& target = sheet_.rowForWrite(row);
             std::memcpy(target.body.data(), view.body.data(), target.body.size());
             target.hasRecord = true;
+            // Room for a customer row's cells in one allocation: the ROW record says how many
+            // columns the row spans. The hint is capped, so a file that lies about it cannot
+            // make the reader allocate much more than its own size.
+            constexpr int kLargestHint = 16;
+            if (pastLastColumn > firstColumn && target.cells.empty()) {
+                target.cells.reserve(
+                    static_cast<std::size_t>(std::min(pastLastColumn - firstColumn, kLargestHint)));
+            }
             return;
         }
         if (view.id == rec::kDbCell) return;
