@@ -532,7 +532,11 @@ std::vector<std::uint8_t> writeCompoundFile(const CompoundFile& file) {
     if (size < 0 || (size > 0 && data == nullptr)) {
         throw FormatViolation("compound file: libgsf produced no bytes");
     }
-    return std::vector<std::uint8_t>(data, data + size);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(static_cast<std::size_t>(size));
+    prepareLargeBuffer(bytes.data(), bytes.capacity());
+    bytes.insert(bytes.end(), data, data + size);
+    return bytes;
 }
 
 }  // namespace clivara::archive

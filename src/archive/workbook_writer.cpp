@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "archive/biff_stream.h"
+#include "archive/large_buffer.h"
 #include "archive/workbook_io.h"
 
 namespace clivara::archive {
@@ -254,6 +255,7 @@ std::span<const std::uint8_t> recordBytes(const WorkbookData& book, const SheetD
 std::vector<std::uint8_t> writeWorkbookStream(const WorkbookData& book) {
     std::vector<std::uint8_t> out;
     out.reserve(book.stream->size() + book.stream->size() / 8 + 4096);
+    prepareLargeBuffer(out.data(), out.capacity());
 
     std::uint32_t references = 0;
     for (const SheetData& sheet : book.sheets) references += labelSstCount(sheet);
