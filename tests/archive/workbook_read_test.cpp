@@ -60,38 +60,38 @@ Bytes string16(const std::string& text) {
 
 // A workbook stream: globals with 16 XFs (the last a general cell XF) plus an XF showing
 // dd/mm/yyyy (16), optional SST strings, then one worksheet per entry.
-struct StreamSpec {
+struct StreamLayout {
     std::vector<std::string> strings;
     std::vector<Record> extraGlobals;
     std::vector<std::pair<std::string, std::vector<Record>>> sheets;
     std::uint16_t version = 0x0600;
 };
 
-Bytes buildStream(const StreamSpec& spec) {
+Bytes buildStream(const StreamLayout& layout) {
     Bytes out;
     auto put = [&](std::uint16_t id, const Bytes& body) { putRecord(out, id, body); };
-    put(rec::kBof, u16s({spec.version, 0x0005, 0, 0}) + u32(0) + u32(0));
-    for (const Record& r : spec.extraGlobals) put(r.id, r.body);
+    put(rec::kBof, u16s({layout.version, 0x0005, 0, 0}) + u32(0) + u32(0));
+    for (const Record& r : layout.extraGlobals) put(r.id, r.body);
     put(rec::kFormat, u16s({164}) + string16("dd/mm/yyyy"));
     for (int i = 0; i < 16; ++i) put(rec::kXf, u16s({0, 0, i < 15 ? 0xFFF5 : 0x0001}) + Bytes(14));
     put(rec::kXf, u16s({0, 164, 0x0001}) + Bytes(14));
     std::vector<std::size_t> positions;
-    for (const auto& sheet : spec.sheets) {
+    for (const auto& sheet : layout.sheets) {
         positions.push_back(out.size() + 4);
         Bytes body = u32(0) + u16s({0});
         writeUnicodeString8(body, sheet.first);
         put(rec::kBoundSheet, body);
     }
-    if (!spec.strings.empty()) {
-        Bytes sst = u32(0) + u32(static_cast<std::uint32_t>(spec.strings.size()));
-        for (const auto& s : spec.strings) sst = sst + string16(s);
+    if (!layout.strings.empty()) {
+        Bytes sst = u32(0) + u32(static_cast<std::uint32_t>(layout.strings.size()));
+        for (const auto& s : layout.strings) sst = sst + string16(s);
         put(rec::kSst, sst);
     }
     put(rec::kEof, {});
-    for (std::size_t i = 0; i < spec.sheets.size(); ++i) {
+    for (std::size_t i = 0; i < layout.sheets.size(); ++i) {
         patchU32(out, positions[i], static_cast<std::uint32_t>(out.size()));
-        put(rec::kBof, u16s({spec.version, 0x0010, 0, 0}) + u32(0) + u32(0));
-        for (const Record& r : spec.sheets[i].second) {
+        put(rec::kBof, u16s({layout.version, 0x0010, 0, 0}) + u32(0) + u32(0));
+        for (const Record& r : layout.sheets[i].second) {
             if (r.body.size() > kMaxRecordBody) {  // deliberately oversized
                 putU16(out, r.id);
                 putU16(out, static_cast<std::uint16_t>(r.body.size()));
@@ -114,8 +114,8 @@ Bytes container(const Bytes& stream, const std::string& name = "Workbook") {
     return writeCompoundFile(file);
 }
 
-Workbook load(const StreamSpec& spec) {
-    return Workbook::fromBytes(container(buildStream(spec)), "Prova.xls");
+Workbook load(const StreamLayout& layout) {
+    return Workbook::fromBytes(container(buildStream(layout)), "Prova.xls");
 }
 
 ArchiveProblem problemOf(const Bytes& bytes) {
@@ -140,9 +140,9 @@ Bytes special(int type, int value) {
         static_cast<std::uint8_t>(type), 0, static_cast<std::uint8_t>(value), 0, 0, 0, 0xFF, 0xFF};
 }
 
-StreamSpec everyCellForm() {
-    StreamSpec spec;
-    spec.strings = {"dal SST", ""};
+StreamLayout everyCellForm() {
+    StreamLayout layout;
+    layout.strings = {"dal SST", ""};
     std::vector<Record> cells = {
         {rec::kNumber, cellHead(0, 0, 15) + f64(7.5)},
         {rec::kRk, cellHead(0, 1, 15) + u32((123u << 2) | 2)},  // 123
@@ -169,8 +169,8 @@ StreamSpec everyCellForm() {
         {rec::kFormula, formula(4, 3, special(2, 0x2A))},
         {rec::kFormula, formula(4, 4, special(3, 0))},
     };
-    spec.sheets.push_back({"Valori", cells});
-    return spec;
+    layout.sheets.push_back({"Valori", cells});
+    return layout;
 }
 
 void expectEveryCellForm(const Sheet& sheet) {
@@ -213,19 +213,19 @@ TEST(WorkbookRead, EveryCellRecordFormAndFormulaResult) {
 }
 
 TEST(WorkbookRead, DuplicateCellsKeepTheLaterRecord) {
-    StreamSpec spec;
-    spec.sheets.push_back({"A",
+    StreamLayout layout;
+    layout.sheets.push_back({"A",
                            {{rec::kNumber, cellHead(0, 0, 15) + f64(1)},
                             {rec::kNumber, cellHead(0, 0, 15) + f64(2)}}});
-    EXPECT_EQ(load(spec).sheetAt(0).text(1, 1), "2");
+    EXPECT_EQ(load(layout).sheetAt(0).text(1, 1), "2");
 }
 
 TEST(WorkbookRead, BrokenRecordsMakeADamagedWorkbook) {
     auto damaged = [](std::vector<Record> cells, std::vector<std::string> strings = {}) {
-        StreamSpec spec;
-        spec.strings = std::move(strings);
-        spec.sheets.push_back({"A", std::move(cells)});
-        return problemOf(container(buildStream(spec)));
+        StreamLayout layout;
+        layout.strings = std::move(strings);
+        layout.sheets.push_back({"A", std::move(cells)});
+        return problemOf(container(buildStream(layout)));
     };
     EXPECT_EQ(damaged({{rec::kNumber, cellHead(0, 256, 15) + f64(1)}}), ArchiveProblem::Damaged);
     EXPECT_EQ(
@@ -244,11 +244,11 @@ TEST(WorkbookRead, BrokenRecordsMakeADamagedWorkbook) {
 }
 
 TEST(WorkbookRead, RefusedWorkbooksEachGetTheirOwnProblem) {
-    StreamSpec encrypted = everyCellForm();
+    StreamLayout encrypted = everyCellForm();
     encrypted.extraGlobals.push_back({rec::kFilePass, u16s({0, 0x1234, 0x5678})});
     EXPECT_EQ(problemOf(container(buildStream(encrypted))), ArchiveProblem::Encrypted);
 
-    StreamSpec old = everyCellForm();
+    StreamLayout old = everyCellForm();
     old.version = 0x0500;
     EXPECT_EQ(problemOf(container(buildStream(old))), ArchiveProblem::OldFormat);
     EXPECT_EQ(problemOf(container(buildStream(everyCellForm()), "Book")),
@@ -288,9 +288,9 @@ TEST(WorkbookRead, RefusedWorkbooksEachGetTheirOwnProblem) {
 }
 
 TEST(WorkbookRead, SheetsAreFoundWithoutRegardToCaseAccentsIncluded) {
-    StreamSpec spec;
-    spec.sheets = {{"Clienti", {}}, {"Società", {}}, {"Codici", {}}};
-    Workbook book = load(spec);
+    StreamLayout layout;
+    layout.sheets = {{"Clienti", {}}, {"Società", {}}, {"Codici", {}}};
+    Workbook book = load(layout);
     ASSERT_EQ(book.sheetCount(), 3u);
     EXPECT_EQ(book.sheet("CLIENTI"), &book.sheetAt(0));
     EXPECT_EQ(book.sheet("SOCIETÀ"), &book.sheetAt(1));
@@ -305,16 +305,16 @@ TEST(WorkbookRead, SheetsAreFoundWithoutRegardToCaseAccentsIncluded) {
 }
 
 TEST(WorkbookRead, EndDownFollowsRunsAndGaps) {
-    StreamSpec spec;
-    spec.strings = {"x", ""};
+    StreamLayout layout;
+    layout.strings = {"x", ""};
     std::vector<Record> cells;
     for (int row : {1, 2, 3, 6, 9, 10})
         cells.push_back({rec::kLabelSst, cellHead(row, 0, 15) + u32(0)});
     cells.push_back({rec::kLabelSst, cellHead(4, 0, 15) + u32(1)});  // an empty string
     cells.push_back({rec::kBlank, cellHead(7, 0, 15)});
     cells.push_back({rec::kLabelSst, cellHead(65535, 1, 15) + u32(0)});
-    spec.sheets.push_back({"A", cells});
-    const Workbook book = load(spec);
+    layout.sheets.push_back({"A", cells});
+    const Workbook book = load(layout);
     const Sheet& sheet = book.sheetAt(0);
     EXPECT_EQ(sheet.endDown(2, 1), 4);  // a run: its last filled cell
     EXPECT_EQ(sheet.endDown(3, 1), 4);
