@@ -20,11 +20,11 @@ constexpr int kLastCustomerColumn = 13;  // column M
 // Rank of a value kind in the ascending order.
 enum class Rank : std::uint8_t { Number, Text, Boolean, Error, Empty };
 
-struct SortKey {
+// The value of a key cell, read once.
+struct KeyValue {
     Rank rank = Rank::Empty;
-    double number = 0;      // numbers and booleans
-    std::string primary;    // collation key of the text without apostrophes and hyphens
-    std::string secondary;  // collation key of the whole text
+    double number = 0;  // numbers and booleans
+    std::string text;   // UTF-8, texts only
 };
 
 // One Italian collator at secondary strength: case is ignored, accents count after the
@@ -43,11 +43,12 @@ class TextCollator {
         }
     }
 
-    std::string key(const icu::UnicodeString& text) const {
+    // A byte string whose plain order is the collation order (for sorting many rows).
+    std::string key(std::string_view utf8) const {
+        const icu::UnicodeString text = icu::UnicodeString::fromUTF8(
+            icu::StringPiece(utf8.data(), static_cast<std::int32_t>(utf8.size())));
         if (!collator_) {
-            std::string bytes;
-            text.toUTF8String(bytes);
-            return bytes;
+            return std::string(utf8);
         }
         std::string bytes(64, '\0');
         for (;;) {
@@ -62,6 +63,7 @@ class TextCollator {
         }
     }
 
+    // Negative, zero or positive (for comparing a few rows without building keys).
     int compare(const std::string& a, const std::string& b) const {
         if (!collator_) {
             return a.compare(b);
@@ -84,69 +86,23 @@ bool isIgnoredAtFirst(char16_t c) {
     return c == u'\'' || c == u'-' || c == u'\u2019' || c == u'\u2010' || c == u'\u2011';
 }
 
-SortKey keyOf(const Sheet& sheet, int row, int column) {
-    SortKey key;
-    switch (sheet.kind(row, column)) {
-        case CellKind::Number:
-            key.rank = Rank::Number;
-            key.number = sheet.number(row, column);
-            break;
-        case CellKind::Boolean:
-            key.rank = Rank::Boolean;
-            key.number = sheet.number(row, column);
-            break;
-        case CellKind::Error:
-            key.rank = Rank::Error;
-            break;
-        case CellKind::Text: {
-            const std::string text = sheet.text(row, column);
-            if (text.empty()) {
-                break;  // an empty string sorts with the empty cells
-            }
-            key.rank = Rank::Text;
-            const icu::UnicodeString whole = icu::UnicodeString::fromUTF8(text);
-            icu::UnicodeString stripped;
-            for (std::int32_t i = 0; i < whole.length(); ++i) {
-                if (!isIgnoredAtFirst(whole.charAt(i))) {
-                    stripped.append(whole.charAt(i));
-                }
-            }
-            key.primary = collator().key(stripped);
-            key.secondary = collator().key(whole);
-            break;
+// The text without the characters ignored at first (apostrophes and hyphens, ASCII or
+// typographic); the text itself when it holds none of them.
+std::string withoutIgnored(const std::string& text) {
+    if (text.find_first_of("'-\xE2") == std::string::npos) {
+        return text;
+    }
+    const icu::UnicodeString whole = icu::UnicodeString::fromUTF8(text);
+    icu::UnicodeString kept;
+    for (std::int32_t i = 0; i < whole.length(); ++i) {
+        if (!isIgnoredAtFirst(whole.charAt(i))) {
+            kept.append(whole.charAt(i));
         }
-        case CellKind::Empty:
-            break;
     }
-    return key;
+    std::string stripped;
+    kept.toUTF8String(stripped);
+    return stripped;
 }
-
-bool comesBefore(const SortKey& a, const SortKey& b) {
-    if (a.rank != b.rank) {
-        return a.rank < b.rank;
-    }
-    switch (a.rank) {
-        case Rank::Number:
-        case Rank::Boolean:
-            return a.number < b.number;
-        case Rank::Text:
-            if (a.primary != b.primary) {
-                return a.primary < b.primary;
-            }
-            return a.secondary < b.secondary;
-        case Rank::Error:
-        case Rank::Empty:
-            return false;
-    }
-    return false;
-}
-
-// The value of a key cell as read once for a comparison-based check of the order.
-struct KeyValue {
-    Rank rank = Rank::Empty;
-    double number = 0;
-    std::string text;  // UTF-8, texts only
-};
 
 KeyValue valueOf(const Sheet& sheet, int row, int column) {
     KeyValue value;
@@ -165,40 +121,13 @@ KeyValue valueOf(const Sheet& sheet, int row, int column) {
         case CellKind::Text:
             value.text = sheet.text(row, column);
             if (!value.text.empty()) {
-                value.rank = Rank::Text;
+                value.rank = Rank::Text;  // an empty string sorts with the empty cells
             }
             break;
         case CellKind::Empty:
             break;
     }
     return value;
-}
-
-// Puts into `stripped` the text without the characters ignored at first (apostrophes and
-// hyphens, ASCII or typographic); false, and nothing done, when it holds none of them.
-bool stripIgnored(const std::string& text, std::string& stripped) {
-    if (text.find_first_of("'-\xE2") == std::string::npos) {
-        return false;
-    }
-    const icu::UnicodeString whole = icu::UnicodeString::fromUTF8(text);
-    icu::UnicodeString kept;
-    for (std::int32_t i = 0; i < whole.length(); ++i) {
-        if (!isIgnoredAtFirst(whole.charAt(i))) {
-            kept.append(whole.charAt(i));
-        }
-    }
-    stripped.clear();
-    kept.toUTF8String(stripped);
-    return true;
-}
-
-int compareTexts(const std::string& a, const std::string& b) {
-    std::string strippedA;
-    std::string strippedB;
-    const std::string& primaryA = stripIgnored(a, strippedA) ? strippedA : a;
-    const std::string& primaryB = stripIgnored(b, strippedB) ? strippedB : b;
-    const int primary = collator().compare(primaryA, primaryB);
-    return primary != 0 ? primary : collator().compare(a, b);
 }
 
 // Negative, zero or positive as a sorts before, with, or after b.
@@ -210,8 +139,10 @@ int compareValues(const KeyValue& a, const KeyValue& b) {
         case Rank::Number:
         case Rank::Boolean:
             return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
-        case Rank::Text:
-            return compareTexts(a.text, b.text);
+        case Rank::Text: {
+            const int primary = collator().compare(withoutIgnored(a.text), withoutIgnored(b.text));
+            return primary != 0 ? primary : collator().compare(a.text, b.text);
+        }
         case Rank::Error:
         case Rank::Empty:
             return 0;
@@ -270,6 +201,40 @@ std::optional<std::vector<int>> orderWithAtMostOneRowOutOfPlace(
     return std::nullopt;
 }
 
+// The full stable sort, through collation keys built once per row.
+std::vector<int> stableOrder(const std::vector<KeyValue>& values) {
+    struct Key {
+        std::string primary;
+        std::string secondary;
+    };
+    std::vector<Key> keys(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (values[i].rank == Rank::Text) {
+            keys[i].primary = collator().key(withoutIgnored(values[i].text));
+            keys[i].secondary = collator().key(values[i].text);
+        }
+    }
+    std::vector<int> order(values.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int ia, int ib) {
+        const KeyValue& a = values[static_cast<std::size_t>(ia)];
+        const KeyValue& b = values[static_cast<std::size_t>(ib)];
+        if (a.rank != b.rank) {
+            return a.rank < b.rank;
+        }
+        if (a.rank == Rank::Number || a.rank == Rank::Boolean) {
+            return a.number < b.number;
+        }
+        if (a.rank != Rank::Text) {
+            return false;
+        }
+        const Key& ka = keys[static_cast<std::size_t>(ia)];
+        const Key& kb = keys[static_cast<std::size_t>(ib)];
+        return ka.primary != kb.primary ? ka.primary < kb.primary : ka.secondary < kb.secondary;
+    });
+    return order;
+}
+
 }  // namespace
 
 SortRange customerSortRange(const Sheet& clienti) {
@@ -278,28 +243,19 @@ SortRange customerSortRange(const Sheet& clienti) {
 
 std::vector<int> ascendingRowOrder(const Sheet& sheet, int firstRow, int lastRow, int column,
                                    bool allowShortcut) {
-    const int count = lastRow >= firstRow ? lastRow - firstRow + 1 : 0;
+    std::vector<KeyValue> values;
+    if (lastRow >= firstRow) {
+        values.reserve(static_cast<std::size_t>(lastRow - firstRow + 1));
+    }
+    for (int row = firstRow; row <= lastRow; ++row) {
+        values.push_back(valueOf(sheet, row, column));
+    }
     if (allowShortcut) {
-        std::vector<KeyValue> values;
-        values.reserve(static_cast<std::size_t>(count));
-        for (int row = firstRow; row <= lastRow; ++row) {
-            values.push_back(valueOf(sheet, row, column));
-        }
         if (auto order = orderWithAtMostOneRowOutOfPlace(values)) {
             return *order;
         }
     }
-    std::vector<SortKey> keys;
-    keys.reserve(static_cast<std::size_t>(count));
-    for (int row = firstRow; row <= lastRow; ++row) {
-        keys.push_back(keyOf(sheet, row, column));
-    }
-    std::vector<int> order(static_cast<std::size_t>(count));
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&keys](int a, int b) {
-        return comesBefore(keys[static_cast<std::size_t>(a)], keys[static_cast<std::size_t>(b)]);
-    });
-    return order;
+    return stableOrder(values);
 }
 
 void sortCustomerRows(Sheet& clienti) {
