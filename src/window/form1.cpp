@@ -17,6 +17,7 @@
 #include <QSignalBlocker>
 #include <QTimer>
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -193,6 +194,12 @@ void Form1::buildControls() {
         yellow->setAlignment(Qt::AlignCenter);
     }
     Text7->setAlignment(Qt::AlignCenter);
+    // A line edit stops taking text at 32,767 characters by default; the fields other than
+    // the tax code and the VAT number have no limit, so that a text too long for a cell
+    // reaches the operations whole and is refused there rather than silently cut.
+    for (int n = 1; n <= 9; ++n) {
+        static_cast<QLineEdit*>(fields_[n])->setMaxLength(std::numeric_limits<int>::max());
+    }
     keepLengthLimit(Text10, kTaxCodeLength);
     keepLengthLimit(Text11, kVatNumberLength);
     connect(Text10, &QLineEdit::textChanged, this, [this] { Text10_Change(); });

@@ -125,6 +125,16 @@ class FieldRulesTest : public QObject {
         form_->Text1->setFocus();
         QTest::keyClicks(form_->Text1, longName);
         QCOMPARE(form_->fieldText(1), longName);
+        // Also past the 32,767 characters a line edit takes by default: a text too long for
+        // a cell must reach the check of the operations whole, not cut by the field.
+        const QString pasted = QString(40000, QLatin1Char('y'));
+        QApplication::clipboard()->setText(pasted);
+        for (QLineEdit* field : {form_->Text1, form_->Text3, form_->Text9}) {
+            field->setFocus();
+            field->selectAll();
+            QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(field->text().size(), pasted.size());
+        }
 
         form_->setFieldText(2, QStringLiteral("42"));
         form_->Text2->setFocus();
