@@ -21,9 +21,6 @@ void reportOperationFailure(Form1& form, const char* reason);
 template <class Operation>
 bool guardedChange(Form1& form, Operation&& operation) {
     std::optional<clivara::archive::Workbook::Checkpoint> checkpoint;
-    if (form.ArchiveBook) {
-        checkpoint.emplace(form.ArchiveBook->checkpoint());
-    }
     const QString sheetBefore = form.activeSheet;
     const auto goBack = [&form, &checkpoint, &sheetBefore] {
         if (form.ArchiveBook && checkpoint) {
@@ -32,6 +29,10 @@ bool guardedChange(Form1& form, Operation&& operation) {
         form.activeSheet = sheetBefore;
     };
     try {
+        // Taking the checkpoint copies the sheets and may fail too: then nothing has changed.
+        if (form.ArchiveBook) {
+            checkpoint.emplace(form.ArchiveBook->checkpoint());
+        }
         std::forward<Operation>(operation)();
         return true;
     } catch (const std::exception& error) {
