@@ -240,6 +240,48 @@ std::vector<std::uint8_t> shiftPageBreaks(std::span<const std::uint8_t> body, in
     return out;
 }
 
+// The merged ranges of a MERGEDCELLS body after rows were reordered. A range inside the
+// reordered block goes where its rows went when they stay together in order (a one-row range
+// always does); any other range whose rows moved is unmerged, so that no value it would
+// cover is hidden. nullopt when no range is left.
+std::optional<std::vector<std::uint8_t>> permuteMerged(std::span<const std::uint8_t> body,
+                                                       int first0, int firstColumn0,
+                                                       int lastColumn0,
+                                                       const std::vector<int>& newRowOf) {
+    const int count = static_cast<int>(newRowOf.size());
+    auto target = [&](int row) {
+        return row >= first0 && row < first0 + count
+                   ? newRowOf[static_cast<std::size_t>(row - first0)]
+                   : row;
+    };
+    std::vector<Range> kept;
+    for (Range range : readRanges(body, 2, readU16(body, 0), false)) {
+        const bool inside = range.firstRow >= first0 && range.lastRow < first0 + count &&
+                            range.firstColumn >= firstColumn0 && range.lastColumn <= lastColumn0;
+        const bool overlaps = range.firstRow < first0 + count && range.lastRow >= first0 &&
+                              range.firstColumn <= lastColumn0 && range.lastColumn >= firstColumn0;
+        if (!overlaps) {
+            kept.push_back(range);
+            continue;
+        }
+        const int from = std::max(range.firstRow, first0);
+        const int to = std::min(range.lastRow, first0 + count - 1);
+        const int shift = target(from) - from;
+        bool together = true;
+        for (int row = from; row <= to && together; ++row) together = target(row) - row == shift;
+        if (together && (shift == 0 || inside)) {
+            range.firstRow += shift;
+            range.lastRow += shift;
+            kept.push_back(range);
+        }
+    }
+    if (kept.empty()) return std::nullopt;
+    std::vector<std::uint8_t> out;
+    putU16(out, static_cast<std::uint16_t>(kept.size()));
+    for (const Range& range : kept) putRange(out, range, false);
+    return out;
+}
+
 }  // namespace
 
 void shiftAnchoredRecords(SheetData& sheet, int deleted) {
@@ -320,6 +362,22 @@ void permuteAnchoredRecords(SheetData& sheet, int first0, int firstColumn0, int 
         if (firstColumn < firstColumn0 || lastColumn > lastColumn0) return -1;
         return newRowOf[static_cast<std::size_t>(row - first0)];
     };
+    std::vector<KeptRecord> result;
+    result.reserve(sheet.records.size());
+    for (KeptRecord& record : sheet.records) {
+        if (isEditable(record) && record.id == rec::kMergedCells) {
+            try {
+                const auto body =
+                    permuteMerged(editor.body(record), first0, firstColumn0, lastColumn0, newRowOf);
+                if (body) result.push_back(editor.replaced(record, *body));
+            } catch (const FormatViolation&) {
+                result.push_back(record);  // a record we cannot follow stays as it was
+            }
+            continue;
+        }
+        result.push_back(record);
+    }
+    sheet.records = std::move(result);
     for (KeptRecord& record : sheet.records) {
         if (!isEditable(record)) continue;
         if (record.id != rec::kNote && record.id != rec::kHLink && record.id != kHLinkTooltip) {

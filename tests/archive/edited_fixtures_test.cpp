@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -63,7 +64,12 @@ std::string longText(std::size_t length, const std::string& piece) {
 }
 
 void applyEdits(Sheet& sheet) {
-    const int added = sheet.lastUsedRow() + 1;
+    // In lo-features the first deletion falls inside the merged L8:L10 and the second moves
+    // the link in D5, the note in A7 and both merged ranges up one row.
+    if (const int last = sheet.lastUsedRow(); last > 3) sheet.deleteRow(last - 1);
+    sheet.deleteRow(2);
+    // New customers right below the run of names in column A, so that the sort takes them in.
+    const int added = std::min(sheet.endDown(1, 1), sheet.lastUsedRow()) + 1;
     sheet.setText(added, 1, "Zanetti & Figli S.n.c.");
     sheet.setText(added, 2, "4711");
     sheet.setText(added, 3, "15/03/2021");
@@ -74,12 +80,9 @@ void applyEdits(Sheet& sheet) {
     sheet.setText(added, 8, "-12");
     sheet.setText(added + 1, 1, "abete rosso");
     sheet.setText(added + 1, 3, "29/02/2024");
-    sheet.setText(2, 1, "Àlfa Servizi");
+    // A renamed customer that the sort takes from the top to the bottom of the range.
+    sheet.setText(2, 1, "Zuccheri Srl");
     sheet.setText(2, 12, "nota su\ndue righe");
-    // In lo-features the middle deletion falls inside the merged L8:L10; the top one moves the
-    // link in D5, the note in A7 and both merged ranges up.
-    if (added > 4) sheet.deleteRow(added - 2);
-    sheet.deleteRow(2);
     sortCustomerRows(sheet);
 }
 

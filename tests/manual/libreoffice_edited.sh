@@ -59,11 +59,11 @@ for number, row in enumerate(re.findall(r'<tr.*?</tr>', table, re.S), 1):
         attrs, body = cell
         span = ' '.join(re.findall(r'(?:rowspan|colspan)=\S+', attrs))
         link = re.search(r'href="([^"]+)"', body)
-        note = 'ANNOTATION' in body or 'sdnote' in body
+        note = re.search(r'<comment>(.*?)</comment>', body, re.S)
         if span or link or note:
-            text = re.sub(r'<[^>]+>', '', body).strip()[:30]
+            text = re.sub(r'<comment>.*?</comment>|<[^>]+>', '', body, flags=re.S).strip()[:30]
             print('  riga %d: %s%s%s %r' % (number, span, ' link ' + link.group(1) if link else '',
-                                           ' nota' if note else '', text))
+                                           ' nota ' + note.group(1) if note else '', text))
 PY
 fi
 echo "file in $out"
