@@ -18,8 +18,10 @@ mkdir -p "$out/xls" "$out/lo" "$out/orig"
 CLIVARA_EDITED_DIR="$out/xls" "$build/tests/edited_fixtures_test" >"$out/test.log" 2>&1 ||
     echo "edited_fixtures_test non riuscito: vedi $out/test.log"
 
-lo_convert() {  # filter file folder: prints what LibreOffice says beyond its usual lines
-    soffice -env:UserInstallation=$profile --headless --convert-to "$1" --outdir "$3" "$2" 2>&1 |
+lo_convert() {  # filter files... folder: prints what LibreOffice says beyond its usual lines
+    local filter=$1 folder=${!#}
+    soffice -env:UserInstallation=$profile --headless --convert-to "$filter" --outdir "$folder" \
+        "${@:2:$#-2}" 2>&1 |
         grep -v -e '^convert ' -e '^Writing sheet ' -e 'failed to launch javaldx'
 }
 
@@ -27,12 +29,16 @@ customer_csv() {  # folder base: LibreOffice's CSV of the customer sheet
     ls "$1/$2"-*.csv 2>/dev/null | grep -i -- "-clienti\.csv$" | head -1
 }
 
+# One LibreOffice run for all the edited files, one for their originals.
+complaints=$(lo_convert "$filter" "$out"/xls/*.xls "$out/lo")
+[ -z "$complaints" ] || echo "LibreOffice: $complaints"
+originals=()
+for file in "$out"/xls/*.xls; do originals+=("$fixtures/$(basename "$file")"); done
+lo_convert "$filter" "${originals[@]}" "$out/orig" >/dev/null
+
 for file in "$out"/xls/*.xls; do
     name=$(basename "$file" .xls)
     echo "== $name"
-    complaints=$(lo_convert "$filter" "$file" "$out/lo")
-    [ -z "$complaints" ] || echo "  LibreOffice: $complaints"
-    lo_convert "$filter" "$fixtures/$name.xls" "$out/orig" >/dev/null
     edited_csv=$(customer_csv "$out/lo" "$name")
     if [ -n "$edited_csv" ]; then
         "$build/clivara-archivio" dump "$file" >"$out/$name.json"
