@@ -1,18 +1,23 @@
 // Feeds arbitrary bytes to the workbook reader. Whatever it accepts is exercised lightly and
 // written back, and what it writes must open again: a workbook we produce is never refused.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "archive/archive_error.h"
+#include "archive/sort_archive.h"
 #include "archive/workbook.h"
+#include "archive/workbook_data.h"
 
 namespace {
 
 using clivara::archive::ArchiveError;
+using clivara::archive::Cell;
 using clivara::archive::Sheet;
 using clivara::archive::Workbook;
 
@@ -51,9 +56,30 @@ Workbook reopen(const std::vector<std::uint8_t>& bytes) {
     }
 }
 
+// Every cell of two sheets reads the same.
+bool sameCells(const Sheet& a, const Sheet& b) {
+    const auto& rowsA = a.data().rows;
+    const auto& rowsB = b.data().rows;
+    const std::size_t count = std::max(rowsA.size(), rowsB.size());
+    for (std::size_t r = 0; r < count && r < Sheet::kLastRow; ++r) {
+        const int row = static_cast<int>(r) + 1;
+        for (const auto* rows : {&rowsA, &rowsB}) {
+            if (r >= rows->size()) continue;
+            for (const Cell& cell : (*rows)[r].cells) {
+                const int column = cell.column + 1;
+                if (column > Sheet::kLastColumn) continue;
+                if (a.text(row, column) != b.text(row, column)) return false;
+            }
+        }
+    }
+    return true;
+}
+
 // The edits the program makes on the customer sheet: write a row, swap two rows (as the sort
-// does), delete a row. The written row must be found where it went after a save.
-void edit(const Workbook& book) {
+// does), delete a row. The written row must be found where it went after a save. Then texts
+// over one record's length, a date, a deletion and the sort, chosen by the input's last bytes;
+// after a save every sheet must read as it did before.
+void edit(const Workbook& book, std::span<const std::uint8_t> bytes) {
     Workbook copy = book;
     Sheet* customers = copy.sheet("clienti");
     if (customers == nullptr) return;
@@ -68,6 +94,22 @@ void edit(const Workbook& book) {
     if (written->text(3, 1) != "Fuzz Srl" || written->text(3, 2) != "42") {
         fail("an edited row did not survive a save");
     }
+
+    const int pick = bytes.empty() ? 0 : bytes[bytes.size() - 1];
+    const int pick2 = bytes.size() < 2 ? 0 : bytes[bytes.size() - 2];
+    customers->setText(5, 3, "15/03/2021");
+    customers->setText(6, 5, std::string(250 + static_cast<std::size_t>(pick) * 40, 'x'));
+    customers->setText(7, 1, "Città € " + std::to_string(pick2));
+    customers->deleteRow(1 + pick2 % 12);
+    if (pick % 2 == 0) customers->deleteRow(Sheet::kLastRow);
+    clivara::archive::sortCustomerRows(*customers);
+    const Workbook sorted = reopen(copy.toBytes());
+    if (sorted.sheetCount() != copy.sheetCount()) fail("a sheet is gone after a save");
+    for (std::size_t i = 0; i < copy.sheetCount(); ++i) {
+        if (!sameCells(sorted.sheetAt(i), copy.sheetAt(i))) {
+            fail("a sheet reads differently after an edit and a save");
+        }
+    }
 }
 
 }  // namespace
@@ -78,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Workbook book = Workbook::fromBytes(bytes, "fuzz.xls");
         exercise(book);
         exercise(reopen(book.toBytes()));
-        edit(book);
+        edit(book, bytes);
     } catch (const ArchiveError&) {
     }
     return 0;
