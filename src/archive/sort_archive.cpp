@@ -23,8 +23,8 @@ enum class Rank : std::uint8_t { Number, Text, Boolean, Error, Empty };
 // The value of a key cell, read once.
 struct KeyValue {
     Rank rank = Rank::Empty;
-    double number = 0;  // numbers and booleans
-    std::string text;   // UTF-8, texts only
+    double number = 0;      // numbers and booleans
+    std::string_view text;  // UTF-8, texts only; the sheet does not change while it is used
 };
 
 // One Italian collator at secondary strength: case is ignored, accents count after the
@@ -64,12 +64,14 @@ class TextCollator {
     }
 
     // Negative, zero or positive (for comparing a few rows without building keys).
-    int compare(const std::string& a, const std::string& b) const {
+    int compare(std::string_view a, std::string_view b) const {
         if (!collator_) {
             return a.compare(b);
         }
         UErrorCode status = U_ZERO_ERROR;
-        const UCollationResult result = collator_->compareUTF8(a, b, status);
+        const UCollationResult result = collator_->compareUTF8(
+            icu::StringPiece(a.data(), static_cast<std::int32_t>(a.size())),
+            icu::StringPiece(b.data(), static_cast<std::int32_t>(b.size())), status);
         return U_FAILURE(status) ? a.compare(b) : static_cast<int>(result);
     }
 
@@ -87,21 +89,22 @@ bool isIgnoredAtFirst(char16_t c) {
 }
 
 // The text without the characters ignored at first (apostrophes and hyphens, ASCII or
-// typographic); the text itself when it holds none of them.
-std::string withoutIgnored(const std::string& text) {
-    if (text.find_first_of("'-\xE2") == std::string::npos) {
+// typographic), built in `scratch` when there are some; the text itself otherwise.
+std::string_view withoutIgnored(std::string_view text, std::string& scratch) {
+    if (text.find_first_of("'-\xE2") == std::string_view::npos) {
         return text;
     }
-    const icu::UnicodeString whole = icu::UnicodeString::fromUTF8(text);
+    const icu::UnicodeString whole = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
     icu::UnicodeString kept;
     for (std::int32_t i = 0; i < whole.length(); ++i) {
         if (!isIgnoredAtFirst(whole.charAt(i))) {
             kept.append(whole.charAt(i));
         }
     }
-    std::string stripped;
-    kept.toUTF8String(stripped);
-    return stripped;
+    scratch.clear();
+    kept.toUTF8String(scratch);
+    return scratch;
 }
 
 KeyValue valueOf(const Sheet& sheet, int row, int column) {
@@ -119,7 +122,7 @@ KeyValue valueOf(const Sheet& sheet, int row, int column) {
             value.rank = Rank::Error;
             break;
         case CellKind::Text:
-            value.text = sheet.text(row, column);
+            value.text = sheet.storedText(row, column).value_or(std::string_view());
             if (!value.text.empty()) {
                 value.rank = Rank::Text;  // an empty string sorts with the empty cells
             }
@@ -140,7 +143,10 @@ int compareValues(const KeyValue& a, const KeyValue& b) {
         case Rank::Boolean:
             return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
         case Rank::Text: {
-            const int primary = collator().compare(withoutIgnored(a.text), withoutIgnored(b.text));
+            std::string scratchA;
+            std::string scratchB;
+            const int primary = collator().compare(withoutIgnored(a.text, scratchA),
+                                                   withoutIgnored(b.text, scratchB));
             return primary != 0 ? primary : collator().compare(a.text, b.text);
         }
         case Rank::Error:
@@ -210,7 +216,8 @@ std::vector<int> stableOrder(const std::vector<KeyValue>& values) {
     std::vector<Key> keys(values.size());
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (values[i].rank == Rank::Text) {
-            keys[i].primary = collator().key(withoutIgnored(values[i].text));
+            std::string scratch;
+            keys[i].primary = collator().key(withoutIgnored(values[i].text, scratch));
             keys[i].secondary = collator().key(values[i].text);
         }
     }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,6 +35,9 @@ class Sheet {
     std::string text(int row, int column) const;
     // True when the value reads as empty text (no cell, a blank cell, an empty string).
     bool isEmpty(int row, int column) const;
+    // The text of a cell holding a text (a string, or a formula's cached string) without a
+    // copy; nothing for any other kind. The view is valid until the workbook changes.
+    std::optional<std::string_view> storedText(int row, int column) const;
     // The numeric value of a Number cell (dates are their serial numbers); for a Boolean
     // cell 1 or 0; otherwise 0.
     double number(int row, int column) const;

@@ -5,7 +5,9 @@
 #include <QLineEdit>
 #include <QStringList>
 #include <exception>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "archive/workbook.h"
 #include "operations/customer_rows.h"
@@ -47,8 +49,11 @@ bool Form1::AddCustomerNames(int firstRow, bool stopAtEmpty) {
     QStringList names;
     bool completed = true;
     for (int row = firstRow; row <= lastRow; ++row) {
-        // A cell reads as empty exactly when its text is empty.
-        const std::string name = sheet.text(row, kNameColumn);
+        // A cell reads as empty exactly when its text is empty. Text cells are read in place,
+        // without a copy of each name.
+        const std::optional<std::string_view> stored = sheet.storedText(row, kNameColumn);
+        const std::string converted = stored ? std::string() : sheet.text(row, kNameColumn);
+        const std::string_view name = stored ? *stored : std::string_view(converted);
         if (name.empty()) {
             if (stopAtEmpty) {
                 completed = false;
@@ -56,7 +61,7 @@ bool Form1::AddCustomerNames(int firstRow, bool stopAtEmpty) {
             }
             continue;
         }
-        names.append(QString::fromStdString(name));
+        names.append(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
     }
     if (!names.isEmpty()) {
         comboAddItems(names);
