@@ -20,8 +20,9 @@ NumberStyle numberStyleOfFormat(std::string_view formatString);
 // a serial outside the calendar the application shows falls back to the plain number.
 std::string numberToText(double value, NumberStyle style, bool dateSystem1904);
 
-std::string booleanToText(bool value);          // VERO / FALSO
-std::string errorToText(std::uint8_t errorCode);  // #NULLO! #DIV/0! #VALORE! #RIF! #NOME? #NUM! #N/D
+std::string booleanToText(bool value);  // VERO / FALSO
+std::string errorToText(
+    std::uint8_t errorCode);  // #NULLO! #DIV/0! #VALORE! #RIF! #NOME? #NUM! #N/D
 
 // How a written text must be stored so that reading it back gives the same text.
 struct StoredForm {

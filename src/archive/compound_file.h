@@ -1,11 +1,11 @@
 #pragma once
 
 #include <array>
-#include <stdexcept>
-#include <string_view>
 #include <cstdint>
 #include <span>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace clivara::archive {
@@ -17,8 +17,8 @@ struct CompoundEntry {
     std::string name;  // UTF-8, as stored
     bool isStorage = false;
     ClassId classId{};
-    std::vector<std::uint8_t> data;        // streams only
-    std::vector<CompoundEntry> children;   // storages only
+    std::vector<std::uint8_t> data;       // streams only
+    std::vector<CompoundEntry> children;  // storages only
 };
 
 // The root storage's class id and its children.

@@ -8,7 +8,7 @@ namespace clivara::archive {
 // Raised inside the reader when bytes break the format's rules. The detail is for
 // developers (English); Workbook turns it into an ArchiveError(Damaged) naming the file.
 class FormatViolation : public std::runtime_error {
-public:
+  public:
     explicit FormatViolation(const std::string& detail) : std::runtime_error(detail) {}
 };
 

@@ -215,8 +215,8 @@ TEST(WorkbookRead, EveryCellRecordFormAndFormulaResult) {
 TEST(WorkbookRead, DuplicateCellsKeepTheLaterRecord) {
     StreamLayout layout;
     layout.sheets.push_back({"A",
-                           {{rec::kNumber, cellHead(0, 0, 15) + f64(1)},
-                            {rec::kNumber, cellHead(0, 0, 15) + f64(2)}}});
+                             {{rec::kNumber, cellHead(0, 0, 15) + f64(1)},
+                              {rec::kNumber, cellHead(0, 0, 15) + f64(2)}}});
     EXPECT_EQ(load(layout).sheetAt(0).text(1, 1), "2");
 }
 
