@@ -7,6 +7,7 @@
 
 #include "archive/archive_error.h"
 #include "archive/cell_text.h"
+#include "operations/guarded_operation.h"
 #include "window/form1.h"
 #include "window/message_boxes.h"
 
@@ -140,6 +141,18 @@ int findCustomerRowById(const Sheet& clienti, std::string_view id) {
         }
     }
     return 0;
+}
+
+int rowOfShownId(Form1& form, const QString& title, const QString& notFound) {
+    int row = 0;
+    const std::string id = form.fieldText(2).toStdString();
+    if (!guardedRead(form, [&] { row = findCustomerRowById(requireSheet(form, "Clienti"), id); })) {
+        return -1;
+    }
+    if (row == 0) {
+        form.messageBoxes().inform(&form, title, notFound);
+    }
+    return row;
 }
 
 int firstFreeCustomerRow(const Sheet& clienti) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,11 @@ archive::Sheet& requireSheet(Form1& form, std::string_view name);
 // End(xlDown) reaches from B2 and takes the first match. An empty id matches no row, also
 // where the walk passes empty cells. 0 when no row matches.
 int findCustomerRowById(const archive::Sheet& clienti, std::string_view id);
+
+// The row carrying the identifier shown in the "ID" field, for "Modifica Cliente" and
+// "Elimina Cliente". When no row carries it, the message `notFound` is shown (OK only, with
+// `title`) and 0 returned; a failure of the search is reported and gives -1. Nothing changes.
+int rowOfShownId(Form1& form, const QString& title, const QString& notFound);
 
 // The first row, counting from row 1, whose cell in column A is empty; 0 when every row of
 // the sheet is filled.

@@ -17,16 +17,9 @@ void Form1::mnuE_Click() {
     }
     const QString title = QStringLiteral(" Clivara 2008");
 
-    int row = 0;
-    const std::string id = fieldText(2).toStdString();
-    if (!ops::guardedRead(*this, [&] {
-            row = ops::findCustomerRowById(ops::requireSheet(*this, "Clienti"), id);
-        })) {
-        return;
-    }
-    if (row == 0) {
-        messageBoxes().inform(
-            this, title, QStringLiteral("Nessun cliente con questo ID: nessun cliente eliminato."));
+    const int row = ops::rowOfShownId(
+        *this, title, QStringLiteral("Nessun cliente con questo ID: nessun cliente eliminato."));
+    if (row <= 0) {
         return;
     }
 

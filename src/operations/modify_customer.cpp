@@ -25,17 +25,9 @@ void Form1::mnuM_Click() {
         return;
     }
 
-    int row = 0;
-    const std::string id = fieldText(2).toStdString();
-    if (!ops::guardedRead(*this, [&] {
-            row = ops::findCustomerRowById(ops::requireSheet(*this, "Clienti"), id);
-        })) {
-        return;
-    }
-    if (row == 0) {
-        messageBoxes().inform(
-            this, title,
-            QStringLiteral("Nessun cliente con questo ID: nessuna modifica eseguita."));
+    const int row = ops::rowOfShownId(
+        *this, title, QStringLiteral("Nessun cliente con questo ID: nessuna modifica eseguita."));
+    if (row <= 0) {
         return;
     }
 
