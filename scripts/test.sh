@@ -9,7 +9,10 @@ bash scripts/deps.sh test
 jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
-ctest --test-dir build --output-on-failure -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs" -LE e2e
+# The end-to-end tests drive a real X server with synthetic keys; one lost key on a loaded
+# machine is given a second run.
+ctest --test-dir build --output-on-failure -L e2e --repeat until-pass:2
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCLIVARA_GUI=OFF -DCLIVARA_SANITIZE=ON \
     -DCLIVARA_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++-14
