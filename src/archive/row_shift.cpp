@@ -108,6 +108,15 @@ bool isEditable(const KeptRecord& record) {
            record.source == KeptRecord::Source::Owned;
 }
 
+// The body of a MERGEDCELLS record holding these ranges; nothing when none is left.
+std::optional<std::vector<std::uint8_t>> mergedCellsBody(const std::vector<Range>& kept) {
+    if (kept.empty()) return std::nullopt;
+    std::vector<std::uint8_t> out;
+    putU16(out, static_cast<std::uint16_t>(kept.size()));
+    for (const Range& range : kept) putRange(out, range, false);
+    return out;
+}
+
 std::optional<std::vector<std::uint8_t>> shiftMerged(std::span<const std::uint8_t> body,
                                                      int deleted) {
     const std::size_t count = readU16(body, 0);
@@ -117,11 +126,7 @@ std::optional<std::vector<std::uint8_t>> shiftMerged(std::span<const std::uint8_
             kept.push_back(range);
         }
     }
-    if (kept.empty()) return std::nullopt;
-    std::vector<std::uint8_t> out;
-    putU16(out, static_cast<std::uint16_t>(kept.size()));
-    for (const Range& range : kept) putRange(out, range, false);
-    return out;
+    return mergedCellsBody(kept);
 }
 
 // A record starting (at `at`) with one Ref8 range.
@@ -275,11 +280,7 @@ std::optional<std::vector<std::uint8_t>> permuteMerged(std::span<const std::uint
             kept.push_back(range);
         }
     }
-    if (kept.empty()) return std::nullopt;
-    std::vector<std::uint8_t> out;
-    putU16(out, static_cast<std::uint16_t>(kept.size()));
-    for (const Range& range : kept) putRange(out, range, false);
-    return out;
+    return mergedCellsBody(kept);
 }
 
 }  // namespace
