@@ -138,10 +138,12 @@ TEST_F(FormulaFixtures, DeletedRowIsFollowedEverywhereInTheLibreOfficeWorkbook) 
     EXPECT_EQ(namesOf(path),
               "Print_Area 0 6 0 6\nQuinto 3 4 0 1\nTotale 1 6 1 2\n_FilterDatabase 0 6 0 2\n");
 
-    // The conditional format B3>$B$4 lost its absolute row; the validation's $B$7 is $B$6.
+    // The conditional format B3>$B$4 lost its absolute row; the validation's $B$7 is $B$6;
+    // the chart's ranges shrank.
     const Workbook reread = Workbook::open(path);
     const Sheet& sheet = *reread.sheet("Clienti");
     const std::vector<TokenKind> cf = {TokenKind::RefN, TokenKind::RefError, TokenKind::Other};
+    int chartRanges = 0;
     for (const KeptRecord& record : sheet.data().records) {
         const auto body = recordBytes(reread.data(), &sheet.data(), record).subspan(4);
         if (record.id == rec::kCf) {
@@ -151,11 +153,26 @@ TEST_F(FormulaFixtures, DeletedRowIsFollowedEverywhereInTheLibreOfficeWorkbook) 
             for (const auto& token : walk->tokens) kinds.push_back(token.kind);
             EXPECT_EQ(kinds, cf);
         }
+        if (record.id == 0x1051 && body.size() >= 8 + 11 && body[8] == 0x3B) {
+            // The chart's series and categories: rows 2..7 are now 2..6.
+            ++chartRanges;
+            EXPECT_EQ(readU16(body, 8 + 3), 1);
+            EXPECT_EQ(readU16(body, 8 + 5), 5);
+        }
         if (record.id == rec::kDv) {
             EXPECT_EQ(readU16(body, 25), 5);  // $B$7 -> $B$6
             EXPECT_EQ(body[24 + 5], 0x4C);    // B3, relative to the range's first cell
         }
     }
+    EXPECT_EQ(chartRanges, 2);
+    // TODAY() is not frozen; python3-xlrd reads what the model holds.
+    const Cell* today = reread.sheet("Riepilogo")->data().find(3, 0);
+    ASSERT_NE(today, nullptr);
+    EXPECT_EQ(today->type, CellType::Formula);
+    XlrdReading xlrd;
+    std::string error;
+    ASSERT_TRUE(readWithXlrd({path}, xlrd, error)) << error;
+    EXPECT_EQ(xlrd[path.string()]["Clienti"], cellTexts(sheet));
 }
 
 TEST_F(FormulaFixtures, DeletedRowIsFollowedInTheGnumericWorkbook) {
