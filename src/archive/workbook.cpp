@@ -11,6 +11,7 @@
 #include "archive/atomic_file.h"
 #include "archive/biff_stream.h"
 #include "archive/biff_strings.h"
+#include "archive/formula_row_moves.h"
 #include "archive/workbook_data.h"
 #include "archive/workbook_io.h"
 
@@ -58,9 +59,7 @@ Cell frozen(const Cell& cell, const Formula& formula, WorkbookData& book) {
     return value;
 }
 
-// Replaces every formula of the sheet by its cached value. Used before rows move: references
-// in formula tokens, shared and array formula ranges are not rewritten, so a formula that
-// stayed a formula could show a value from the wrong row.
+// Replaces every formula of the sheet by its cached value.
 void freezeFormulas(SheetData& sheet) {
     if (sheet.formulas.empty()) return;
     for (Row& row : sheet.rows) {
@@ -301,7 +300,7 @@ int Sheet::lastUsedRow() const {
 void Sheet::deleteRow(int row) {
     checkCell(row, 1);
     SheetData& sheet = *data_;
-    freezeFormulas(sheet);
+    followDeletedRowInFormulas(sheet, row - 1);
     const auto index = static_cast<std::size_t>(row - 1);
     if (index < sheet.rows.size())
         sheet.rows.erase(sheet.rows.begin() + static_cast<std::ptrdiff_t>(index));
@@ -328,7 +327,7 @@ void Sheet::permuteRows(int firstRow, int firstColumn, int lastColumn, std::span
     if (identity) return;
 
     SheetData& sheet = *data_;
-    freezeFormulas(sheet);
+    followPermutedRowsInFormulas(sheet, firstRow - 1, firstColumn - 1, lastColumn - 1, newRowOf);
     const int first0 = firstRow - 1;
     const auto low = static_cast<std::uint16_t>(firstColumn - 1);
     const auto high = static_cast<std::uint16_t>(lastColumn - 1);
