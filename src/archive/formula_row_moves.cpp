@@ -13,6 +13,32 @@
 
 namespace clivara::archive {
 
+Cell cachedValue(const Cell& cell, const Formula& formula, WorkbookData& book) {
+    Cell value = cell;
+    value.payload = 0;
+    switch (formula.result) {
+        case FormulaResult::Number:
+            value.type = CellType::Number;
+            value.setNumber(formula.number);
+            break;
+        case FormulaResult::Text:
+        case FormulaResult::EmptyText:
+            value.type = CellType::Text;
+            value.payload = book.mutableStrings().add(
+                formula.result == FormulaResult::Text ? formula.text : std::string());
+            break;
+        case FormulaResult::Boolean:
+            value.type = CellType::Boolean;
+            value.payload = formula.code != 0 ? 1 : 0;
+            break;
+        case FormulaResult::Error:
+            value.type = CellType::Error;
+            value.payload = formula.code;
+            break;
+    }
+    return value;
+}
+
 namespace {
 
 constexpr std::uint16_t kExternSheet = 0x0017, kName = 0x0018, kSupBook = 0x01AE, kBrai = 0x1051,
@@ -98,32 +124,6 @@ std::vector<FormulaCell> formulaCells(SheetData& sheet) {
         }
     }
     return cells;
-}
-
-Cell cachedValue(const Cell& cell, const Formula& formula, WorkbookData& book) {
-    Cell value = cell;
-    value.payload = 0;
-    switch (formula.result) {
-        case FormulaResult::Number:
-            value.type = CellType::Number;
-            value.setNumber(formula.number);
-            break;
-        case FormulaResult::Text:
-        case FormulaResult::EmptyText:
-            value.type = CellType::Text;
-            value.payload = book.mutableStrings().add(
-                formula.result == FormulaResult::Text ? formula.text : std::string());
-            break;
-        case FormulaResult::Boolean:
-            value.type = CellType::Boolean;
-            value.payload = formula.code != 0 ? 1 : 0;
-            break;
-        case FormulaResult::Error:
-            value.type = CellType::Error;
-            value.payload = formula.code;
-            break;
-    }
-    return value;
 }
 
 void freeze(SheetData& sheet, const FormulaCell& at, const std::string& reason) {

@@ -12,6 +12,9 @@
 
 namespace clivara::archive {
 
+// The cached value of a formula as the plain cell it stands for (its format kept).
+Cell cachedValue(const Cell& cell, const Formula& formula, WorkbookData& book);
+
 // To be called just before 0-based row `deleted` of `sheet` is removed (and before the
 // records anchored to rows move): rewrites what points at the rows of `sheet`, anywhere in
 // its workbook.

@@ -32,40 +32,13 @@ void checkCell(int row, int column) {
     }
 }
 
-// The cached value of a formula as the cell it stands for.
-Cell frozen(const Cell& cell, const Formula& formula, WorkbookData& book) {
-    Cell value = cell;
-    value.payload = 0;
-    switch (formula.result) {
-        case FormulaResult::Number:
-            value.type = CellType::Number;
-            value.setNumber(formula.number);
-            break;
-        case FormulaResult::Text:
-        case FormulaResult::EmptyText:
-            value.type = CellType::Text;
-            value.payload = book.mutableStrings().add(
-                formula.result == FormulaResult::Text ? formula.text : std::string());
-            break;
-        case FormulaResult::Boolean:
-            value.type = CellType::Boolean;
-            value.payload = formula.code != 0 ? 1 : 0;
-            break;
-        case FormulaResult::Error:
-            value.type = CellType::Error;
-            value.payload = formula.code;
-            break;
-    }
-    return value;
-}
-
 // Replaces every formula of the sheet by its cached value.
 void freezeFormulas(SheetData& sheet) {
     if (sheet.formulas.empty()) return;
     for (Row& row : sheet.rows) {
         for (Cell& cell : row.cells) {
             if (cell.type == CellType::Formula) {
-                cell = frozen(cell, sheet.formulas[cell.payload], *sheet.book);
+                cell = cachedValue(cell, sheet.formulas[cell.payload], *sheet.book);
             }
         }
     }
