@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -186,11 +187,14 @@ TEST_F(RecoveryJournalTest, AStaleLogWithoutItsJournalIsNotReadIntoANewOne) {
     EXPECT_EQ(registerOf(recovered->book), registerOf(fresh));
 }
 
-// A child makes the changes of a fixed sequence and tells the parent through a pipe after
-// each record() returned; the parent kills it at a random moment (also during the first
-// change, which stores the whole workbook) and reads the journal back.
+// A child makes the changes of a fixed sequence and tells the parent through a pipe when it
+// is ready and after each record() returned; the parent kills it at a random moment (also
+// during the first change, which stores the whole workbook) and reads the journal back. The
+// moments are drawn over the time the first changes take on this machine, measured first,
+// so that a slow disk or a sanitizer build spreads the kills the same way.
 TEST_F(RecoveryJournalTest, KilledAtAnyMomentTheJournalHoldsEveryAcknowledgedChangeAndNoTornOne) {
     constexpr int kMaxChanges = 120;
+    constexpr int kTimedChanges = 15;
     constexpr unsigned kSeed = 2024;
     std::vector<Register> expected;  // expected[k]: the register after k changes
     {
@@ -202,9 +206,24 @@ TEST_F(RecoveryJournalTest, KilledAtAnyMomentTheJournalHoldsEveryAcknowledgedCha
             expected.push_back(registerOf(book));
         }
     }
+    std::chrono::microseconds window{};
+    {
+        Workbook book = Workbook::open(archive);
+        std::mt19937 random(kSeed);
+        RecoveryJournal journal(archive, *statArchive(archive));
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < kTimedChanges; ++i) journal.record(book, makeChange(book, random));
+        window = std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now() - start);
+        journal.close();
+    }
+    const auto windowMicroseconds =
+        static_cast<unsigned>(std::max<long long>(window.count(), 1000));
+
     std::mt19937 timing(99);
     int survivingChanges = 0;
     int killedBeforeAny = 0;
+    int killedAfterSeveral = 0;
     for (int round = 0; round < 250; ++round) {
         RecoveryJournal::remove(archive);
         int ack[2];
@@ -216,6 +235,8 @@ TEST_F(RecoveryJournalTest, KilledAtAnyMomentTheJournalHoldsEveryAcknowledgedCha
             Workbook book = Workbook::open(archive);
             std::mt19937 random(kSeed);
             RecoveryJournal journal(archive, *statArchive(archive));
+            int ready = 0;
+            if (::write(ack[1], &ready, sizeof ready) != sizeof ready) ::_exit(2);
             for (int i = 1; i <= kMaxChanges; ++i) {
                 journal.record(book, makeChange(book, random));
                 if (::write(ack[1], &i, sizeof i) != sizeof i) ::_exit(2);
@@ -224,15 +245,15 @@ TEST_F(RecoveryJournalTest, KilledAtAnyMomentTheJournalHoldsEveryAcknowledgedCha
             ::_exit(0);
         }
         ::close(ack[1]);
-        std::this_thread::sleep_for(std::chrono::microseconds(timing() % 25000));
+        int value = -1;
+        ASSERT_EQ(::read(ack[0], &value, sizeof value), static_cast<ssize_t>(sizeof value));
+        std::this_thread::sleep_for(std::chrono::microseconds(timing() % windowMicroseconds));
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended by itself: " << status;
         int acknowledged = 0;
-        for (int value = 0; ::read(ack[0], &value, sizeof value) == sizeof value;) {
-            acknowledged = value;
-        }
+        while (::read(ack[0], &value, sizeof value) == sizeof value) acknowledged = value;
         ::close(ack[0]);
 
         const std::optional<RecoveredRegister> recovered = RecoveryJournal::read(archive);
@@ -246,9 +267,11 @@ TEST_F(RecoveryJournalTest, KilledAtAnyMomentTheJournalHoldsEveryAcknowledgedCha
         }
         survivingChanges += held;
         killedBeforeAny += held == 0 ? 1 : 0;
+        killedAfterSeveral += held >= 3 ? 1 : 0;
     }
-    // The kills landed both before the first change and after many.
+    // The kills landed both before the first change and after several.
     EXPECT_GT(killedBeforeAny, 0);
+    EXPECT_GT(killedAfterSeveral, 0);
     EXPECT_GT(survivingChanges, 250);
 }
 
@@ -263,6 +286,15 @@ TEST_F(RecoveryJournalTest, ASaveKilledHalfWayLeavesTheOldArchiveOrTheNewOneWhol
     const Register two = registerOf(second);
     ASSERT_NE(one, two);
 
+    // The kills are spread over the time a few saves take on this machine.
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 4; ++i) (i % 2 == 0 ? second : first).save(archive);
+    const auto window = static_cast<unsigned>(std::max<long long>(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                              start)
+            .count(),
+        1000));
+
     std::mt19937 timing(17);
     int sawSecond = 0;
     for (int round = 0; round < 150; ++round) {
@@ -271,7 +303,7 @@ TEST_F(RecoveryJournalTest, ASaveKilledHalfWayLeavesTheOldArchiveOrTheNewOneWhol
         if (child == 0) {
             for (int i = 0;; ++i) (i % 2 == 0 ? second : first).save(archive);
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(timing() % 20000));
+        std::this_thread::sleep_for(std::chrono::microseconds(timing() % window));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         const Register found = registerOf(Workbook::open(archive));
