@@ -26,9 +26,10 @@ QString shownTime(std::int64_t seconds) {
     return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("dd/MM/yyyy HH:mm"));
 }
 
+// "c'è 1 modifica non salvata" or "ci sono 3 modifiche non salvate".
 QString howMany(int changes) {
-    return changes == 1 ? QStringLiteral("1 modifica")
-                        : QStringLiteral("%1 modifiche").arg(changes);
+    return changes == 1 ? QStringLiteral("c'è 1 modifica non salvata")
+                        : QStringLiteral("ci sono %1 modifiche non salvate").arg(changes);
 }
 
 QString when(const RecoveredRegister& recovered) {
@@ -160,13 +161,12 @@ void offerRecovery(Form1& form) {
     const bool sameArchive = now && !recovered->archive.sha256.empty() &&
                              now->sha256 == recovered->archive.sha256 &&
                              now->size == recovered->archive.size;
-    const QString what =
-        howMany(recovered->changes) + QStringLiteral(" non salvate ") + when(*recovered);
+    const QString what = howMany(recovered->changes) + QLatin1Char(' ') + when(*recovered);
     if (!sameArchive) {
         const QString kept = keepRecovered(form, *recovered);
         form.messageBoxes().inform(
             nullptr, kProgramTitle,
-            QStringLiteral("Il programma non era stato chiuso con «Esci» e ci sono %1.\n\n"
+            QStringLiteral("Il programma non era stato chiuso con «Esci» e %1.\n\n"
                            "Nel frattempo l'archivio %2 è stato cambiato da un altro programma: "
                            "le modifiche non vengono applicate, perché non vada perso nulla di "
                            "ciò che è stato salvato dopo.\n\n%3\nper un confronto. Il programma "
@@ -177,9 +177,9 @@ void offerRecovery(Form1& form) {
 
     if (form.messageBoxes().askYesNo(
             nullptr, kProgramTitle,
-            QStringLiteral("Il programma non era stato chiuso con «Esci» e ci sono %1.\n\n"
-                           "Recuperarle?")
-                .arg(what))) {
+            QStringLiteral("Il programma non era stato chiuso con «Esci» e %1.\n\n%2")
+                .arg(what, recovered->changes == 1 ? QStringLiteral("Recuperarla?")
+                                                   : QStringLiteral("Recuperarle?")))) {
         try {
             form.ArchiveBook = std::move(recovered->book);
             if (form.recovery) {
