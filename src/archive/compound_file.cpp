@@ -67,7 +67,9 @@ std::uint64_t le64(std::span<const std::uint8_t> b, std::size_t at) {
 // passed over.
 //
 // Tolerated, as the common readers do:
-// - the file ends inside its last sector: the missing tail reads as zeros;
+// - the file ends inside its last sector: the missing tail reads as zeros where nothing needs
+//   it (unused directory entries, allocation entries of sectors beyond the end); a stream,
+//   a directory entry in use or an allocation entry that reaches into it is damage;
 // - allocation sectors listed beyond the end of the file, or never listed, when every sector
 //   they would describe lies beyond the end too (a header counting more of them than the
 //   file needs);
@@ -183,6 +185,7 @@ class ContainerReader {
             const auto tail = bytes_.subspan(sectorSize_ + whole * sectorSize_);
             lastSector_.assign(sectorSize_, 0);
             std::copy(tail.begin(), tail.end(), lastSector_.begin());
+            presentInLast_ = tail.size();
         }
 
         fatSectorCount_ = le32(bytes_, 44);
@@ -203,6 +206,16 @@ class ContainerReader {
         // Callers have checked id < sectorCount_.
         if (!lastSector_.empty() && id + std::size_t{1} == sectorCount_) return lastSector_;
         return bytes_.subspan((static_cast<std::size_t>(id) + 1) * sectorSize_, sectorSize_);
+    }
+
+    // Refuses the file when bytes [from, from + length) of sector `id` lie past its end, in
+    // the missing tail of a last sector cut short.
+    void requirePresent(std::uint32_t id, std::size_t from, std::size_t length,
+                        const char* what) const {
+        if (!lastSector_.empty() && id + std::size_t{1} == sectorCount_ &&
+            from + length > presentInLast_) {
+            damaged(std::string(what) + " reaches past the end of the file");
+        }
     }
 
     // True when the allocation sector at position `index` of the table would describe only
@@ -226,6 +239,7 @@ class ContainerReader {
             if (difat >= sectorCount_) damaged("DIFAT sector outside the file");
             if (seen[difat]) damaged("DIFAT chain loops");
             seen[difat] = true;
+            requirePresent(difat, 0, sectorSize_, "DIFAT sector");
             const auto s = sector(difat);
             for (std::size_t i = 0; i < perDifat && fatSectors.size() < fatSectorCount_; ++i) {
                 fatSectors.push_back(le32(s, 4 * i));
@@ -244,6 +258,10 @@ class ContainerReader {
                 fat_.insert(fat_.end(), perSector, kNoEntry);
                 continue;
             }
+            // Entries of sectors beyond the end of the file describe nothing: they may be
+            // missing from a last sector cut short.
+            const std::size_t described = std::min(perSector, sectorCount_ - index * perSector);
+            requirePresent(id, 0, 4 * described, "allocation sector");
             const auto s = sector(id);
             for (std::size_t i = 0; i < perSector; ++i) fat_.push_back(le32(s, 4 * i));
         }
@@ -293,6 +311,7 @@ class ContainerReader {
             }
         }
         if (entries_.front().type != kRoot) damaged("first directory entry is not the root");
+        requirePresent(entries_.front().rawSector, 0, kDirectoryEntrySize, "root entry");
     }
 
     std::span<const std::uint8_t> rawEntry(const DirectoryEntry& e) const {
@@ -317,8 +336,15 @@ class ContainerReader {
             const std::vector<std::uint32_t> sectors =
                 chain(firstMiniFatSector_, "mini allocation table");
             const std::size_t perSector = sectorSize_ / 4;
+            const auto miniSectors =
+                static_cast<std::size_t>((miniStreamSize_ + kMiniSectorSize - 1) / kMiniSectorSize);
             miniFat_.reserve(sectors.size() * perSector);
             for (const std::uint32_t id : sectors) {
+                // Only the entries of mini sectors inside the mini stream must be there.
+                if (miniFat_.size() < miniSectors) {
+                    requirePresent(id, 0, 4 * std::min(perSector, miniSectors - miniFat_.size()),
+                                   "mini allocation sector");
+                }
                 const auto s = sector(id);
                 for (std::size_t i = 0; i < perSector; ++i) miniFat_.push_back(le32(s, 4 * i));
             }
@@ -340,8 +366,10 @@ class ContainerReader {
             if (miniFatStamp_[id] == stamp_) damaged("stream mini chain loops");
             miniFatStamp_[id] = stamp_;
             const std::size_t offset = std::size_t{id} * kMiniSectorSize;
-            const auto s = sector(miniStreamSectors_[offset / sectorSize_]);
+            const std::uint32_t holder = miniStreamSectors_[offset / sectorSize_];
+            const auto s = sector(holder);
             const std::size_t take = std::min<std::size_t>(kMiniSectorSize, size - data.size());
+            requirePresent(holder, offset % sectorSize_, take, "small stream");
             const auto piece = s.subspan(offset % sectorSize_, take);
             data.insert(data.end(), piece.begin(), piece.end());
         }
@@ -365,6 +393,7 @@ class ContainerReader {
         for (const std::uint32_t id : sectors) {
             const auto s = sector(id);
             const std::size_t take = std::min(sectorSize_, size - data.size());
+            requirePresent(id, 0, take, "stream");
             data.insert(data.end(), s.begin(), s.begin() + static_cast<std::ptrdiff_t>(take));
         }
         return data;
@@ -376,6 +405,7 @@ class ContainerReader {
         if (e.nameBytes > 64 || e.nameBytes % 2 != 0) {
             damaged("directory entry with a bad name length");
         }
+        requirePresent(e.rawSector, e.rawOffset, kDirectoryEntrySize, "directory entry");
         CompoundEntry entry;
         entry.name = entryName(rawEntry(e).first(64), e.nameBytes);
         // A name that could not be written back would make the file impossible to save.
@@ -442,6 +472,7 @@ class ContainerReader {
 
     std::span<const std::uint8_t> bytes_;
     std::vector<std::uint8_t> lastSector_;  // a last sector cut short, padded with zeros
+    std::size_t presentInLast_ = 0;         // bytes of it the file holds
     std::uint16_t version_ = 3;
     std::size_t sectorSize_ = 512;
     std::size_t sectorCount_ = 0;
