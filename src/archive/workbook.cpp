@@ -13,6 +13,7 @@
 #include "archive/atomic_file.h"
 #include "archive/biff_stream.h"
 #include "archive/biff_strings.h"
+#include "archive/formula_blocks.h"
 #include "archive/formula_row_moves.h"
 #include "archive/workbook_data.h"
 #include "archive/workbook_io.h"
@@ -266,11 +267,16 @@ void Sheet::setTextLike(int row, int column, std::string_view text, int modelRow
     WorkbookData& book = *sheet.book;
     const int row0 = row - 1, column0 = column - 1;
     Cell* existing = sheet.find(row0, column0);
-    if (existing != nullptr && existing->type == CellType::Formula &&
-        sheet.formulas[existing->payload].ownsSharedRecords) {
-        // Other cells may refer to the shared or array formula this cell carries.
-        freezeFormulas(sheet);
-        existing = sheet.find(row0, column0);
+    if (existing != nullptr && existing->type == CellType::Formula) {
+        if (freezeArrayOrTableAt(sheet, row0, column0)) {
+            // An array formula or a data table holds no cell alone: the whole block became
+            // its values.
+            existing = sheet.find(row0, column0);
+        } else if (sheet.formulas[existing->payload].ownsSharedRecords) {
+            // Other cells may refer to the shared formula this cell carries.
+            freezeFormulas(sheet);
+            existing = sheet.find(row0, column0);
+        }
     }
     const std::uint16_t defaultFormat = defaultXf(sheet, row0);
     if (text.empty()) {
