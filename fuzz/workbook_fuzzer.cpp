@@ -172,6 +172,8 @@ void editWithFormula(const Workbook& book, std::span<const std::uint8_t> bytes) 
     if (!cells.empty() && cells.back().column >= cell.column) return;
     cells.push_back(cell);
     sheet.changed = true;
+    // Writing over a formula cell (an array formula or a data table freezes its block).
+    customers->setText(4, 201, "1");
     customers->deleteRow(2 + bytes.back() % 4);
     const int order[] = {2, 0, 1};
     customers->permuteRows(2, 1, 256, order);

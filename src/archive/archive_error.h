@@ -12,7 +12,7 @@ enum class ArchiveProblem {
     Unreadable,    // the file exists but cannot be opened for reading
     Empty,         // zero bytes
     NotExcel,      // not an Excel 97-2003 workbook (random bytes, .xlsx renamed, ...)
-    OldFormat,     // Excel 5.0/95 workbook: must be saved again as Excel 97-2003
+    OldFormat,     // Excel 2.x to 5.0/95 workbook: must be saved again as Excel 97-2003
     Encrypted,     // protected by a password
     Damaged,       // a compound file or a workbook stream that breaks the format's rules
     TextTooLong,   // a text longer than a cell can hold

@@ -22,6 +22,12 @@ std::string oldFormat(const std::string& fileName) {
            "(*.xls)\".";
 }
 
+std::string oldestFormat(const std::string& fileName, const std::string& excelVersion) {
+    return "Il file \"" + fileName + "\" è nel vecchio formato " + excelVersion +
+           ", che il programma non può aggiornare. Aprirlo con il foglio di calcolo e salvarlo "
+           "di nuovo come \"Cartella di lavoro Excel 97-2003 (*.xls)\".";
+}
+
 std::string encrypted(const std::string& fileName) {
     return "Il file \"" + fileName +
            "\" è protetto da una password e il programma non può leggerlo. Aprirlo con il foglio "

@@ -1,9 +1,5 @@
 #include "archive/compound_file.h"
 
-#include <gsf/gsf-infile-msole.h>
-#include <gsf/gsf-infile.h>
-#include <gsf/gsf-input-memory.h>
-#include <gsf/gsf-input.h>
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-memory.h>
@@ -23,12 +19,6 @@
 namespace clivara::archive {
 
 namespace {
-
-// ---------------------------------------------------------------------------------------------
-// The container's own structure, checked before libgsf sees the bytes. libgsf copes with many
-// faults only by logging a warning and handing back short data, and it walks the directory
-// recursively, so everything that could make it loop, recurse deeply or read past the end is
-// refused here first.
 
 constexpr std::array<std::uint8_t, 8> kSignature = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 constexpr std::size_t kHeaderSize = 512;
@@ -67,25 +57,110 @@ std::uint64_t le64(std::span<const std::uint8_t> b, std::size_t at) {
     throw FormatViolation("compound file: " + detail);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Reading. The container is read here, not by libgsf: libgsf copes with many faults only by
+// logging a warning and handing back short data, and refuses some slack that every other
+// reader passes over (a file ending inside its last sector, a mini stream whose size the
+// root entry leaves at 0). Reading the tables ourselves lets both be told apart: a fault
+// that touches the data being read (a chain that loops or leaves the file, a stream longer
+// than its chain, a size that cannot be) refuses the file; slack that no stream uses is
+// passed over.
+//
+// Tolerated, as the common readers do:
+// - the file ends inside its last sector: the missing tail reads as zeros where nothing needs
+//   it (unused directory entries, allocation entries of sectors beyond the end); a stream,
+//   a directory entry in use or an allocation entry that reaches into it is damage;
+// - allocation sectors listed beyond the end of the file, or never listed, when every sector
+//   they would describe lies beyond the end too (a header counting more of them than the
+//   file needs);
+// - a mini stream or mini allocation table that no stream uses, whatever it holds; a root
+//   entry giving the mini stream a size of 0 (its sector chain is read to its end), and a
+//   mini allocation table longer or shorter than the header counts;
+// - directory entries that the directory tree does not reach, whatever they hold.
+
 struct DirectoryEntry {
     std::uint8_t type = kUnused;
+    std::uint16_t nameBytes = 0;
     std::uint32_t left = kNoEntry;
     std::uint32_t right = kNoEntry;
     std::uint32_t child = kNoEntry;
     std::uint32_t start = 0;
     std::uint64_t size = 0;
+    ClassId classId{};
+    std::size_t rawOffset = 0;  // position of the entry in its directory sector
+    std::uint32_t rawSector = 0;
 };
 
-class ContainerCheck {
-  public:
-    explicit ContainerCheck(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+// The sort order of a compound file's directory: shorter names first, then by upper-cased
+// characters. Children are handed out in this order whatever shape the tree has.
+bool directoryOrder(const CompoundEntry& a, const CompoundEntry& b) {
+    const auto units = [](const std::string& name) {
+        std::size_t count = 0;
+        for (const char ch : name) {
+            const auto c = static_cast<unsigned char>(ch);
+            if ((c & 0xC0) != 0x80) count += c >= 0xF0 ? 2 : 1;
+        }
+        return count;
+    };
+    const std::size_t ua = units(a.name), ub = units(b.name);
+    if (ua != ub) return ua < ub;
+    return std::lexicographical_compare(
+        a.name.begin(), a.name.end(), b.name.begin(), b.name.end(), [](char x, char y) {
+            const auto upper = [](char c) {
+                return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+            };
+            return upper(x) < upper(y);
+        });
+}
 
-    void run() {
+// A directory entry's name, UTF-16 in the file, as UTF-8. Empty when it is not valid UTF-16.
+std::string entryName(std::span<const std::uint8_t> raw, std::uint16_t nameBytes) {
+    std::string out;
+    const std::size_t units = nameBytes / 2;
+    for (std::size_t i = 0; i < units; ++i) {
+        std::uint32_t c = le16(raw, 2 * i);
+        if (c == 0) break;
+        if (c >= 0xDC00 && c <= 0xDFFF) return {};
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 >= units) return {};
+            const std::uint32_t low = le16(raw, 2 * (i + 1));
+            if (low < 0xDC00 || low > 0xDFFF) return {};
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            ++i;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+bool isValidEntryName(const std::string& name);
+
+class ContainerReader {
+  public:
+    explicit ContainerReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+    CompoundFile run() {
         readHeader();
         readFat();
         readDirectory();
-        readMiniFat();
-        checkTree();
+        CompoundFile file;
+        file.rootClassId = entries_.front().classId;
+        readTree(file.entries);
+        return file;
     }
 
   private:
@@ -102,8 +177,16 @@ class ContainerCheck {
         if (le16(bytes_, 32) != 6) damaged("mini sector shift is not 6");
         if (le32(bytes_, 56) != kMiniStreamCutoff) damaged("mini stream cutoff is not 4096");
         if (bytes_.size() < sectorSize_) damaged("file shorter than its header");
-        sectorCount_ = (bytes_.size() - sectorSize_) / sectorSize_;
+        // A last sector cut short still counts: its missing tail reads as zeros.
+        sectorCount_ = (bytes_.size() - sectorSize_ + sectorSize_ - 1) / sectorSize_;
         if (sectorCount_ > kMaxRegularSector) damaged("file too large");
+        const std::size_t whole = (bytes_.size() - sectorSize_) / sectorSize_;
+        if (whole < sectorCount_) {
+            const auto tail = bytes_.subspan(sectorSize_ + whole * sectorSize_);
+            lastSector_.assign(sectorSize_, 0);
+            std::copy(tail.begin(), tail.end(), lastSector_.begin());
+            presentInLast_ = tail.size();
+        }
 
         fatSectorCount_ = le32(bytes_, 44);
         firstDirectorySector_ = le32(bytes_, 48);
@@ -120,8 +203,25 @@ class ContainerCheck {
     }
 
     std::span<const std::uint8_t> sector(std::uint32_t id) const {
-        // Callers have checked id < sectorCount_, so the whole sector lies inside the file.
+        // Callers have checked id < sectorCount_.
+        if (!lastSector_.empty() && id + std::size_t{1} == sectorCount_) return lastSector_;
         return bytes_.subspan((static_cast<std::size_t>(id) + 1) * sectorSize_, sectorSize_);
+    }
+
+    // Refuses the file when bytes [from, from + length) of sector `id` lie past its end, in
+    // the missing tail of a last sector cut short.
+    void requirePresent(std::uint32_t id, std::size_t from, std::size_t length,
+                        const char* what) const {
+        if (!lastSector_.empty() && id + std::size_t{1} == sectorCount_ &&
+            from + length > presentInLast_) {
+            damaged(std::string(what) + " reaches past the end of the file");
+        }
+    }
+
+    // True when the allocation sector at position `index` of the table would describe only
+    // sectors beyond the end of the file: a missing one then changes nothing.
+    bool describesOnlyBeyondTheFile(std::size_t index) const {
+        return index * (sectorSize_ / 4) >= sectorCount_;
     }
 
     void readFat() {
@@ -134,10 +234,12 @@ class ContainerCheck {
         std::vector<bool> seen(sectorCount_, false);
         std::uint32_t difat = firstDifatSector_;
         for (std::uint32_t n = 0; fatSectors.size() < fatSectorCount_; ++n) {
+            if (describesOnlyBeyondTheFile(fatSectors.size())) break;
             if (n >= difatSectorCount_) damaged("DIFAT chain shorter than the allocation table");
             if (difat >= sectorCount_) damaged("DIFAT sector outside the file");
             if (seen[difat]) damaged("DIFAT chain loops");
             seen[difat] = true;
+            requirePresent(difat, 0, sectorSize_, "DIFAT sector");
             const auto s = sector(difat);
             for (std::size_t i = 0; i < perDifat && fatSectors.size() < fatSectorCount_; ++i) {
                 fatSectors.push_back(le32(s, 4 * i));
@@ -147,50 +249,45 @@ class ContainerCheck {
 
         const std::size_t perSector = sectorSize_ / 4;
         fat_.reserve(fatSectors.size() * perSector);
-        for (const std::uint32_t id : fatSectors) {
-            if (id >= sectorCount_) damaged("allocation sector outside the file");
+        for (std::size_t index = 0; index < fatSectors.size(); ++index) {
+            const std::uint32_t id = fatSectors[index];
+            if (id >= sectorCount_) {
+                if (!describesOnlyBeyondTheFile(index)) {
+                    damaged("allocation sector outside the file");
+                }
+                fat_.insert(fat_.end(), perSector, kNoEntry);
+                continue;
+            }
+            // Entries of sectors beyond the end of the file describe nothing: they may be
+            // missing from a last sector cut short.
+            const std::size_t described = std::min(perSector, sectorCount_ - index * perSector);
+            requirePresent(id, 0, 4 * described, "allocation sector");
             const auto s = sector(id);
             for (std::size_t i = 0; i < perSector; ++i) fat_.push_back(le32(s, 4 * i));
         }
         fatStamp_.assign(fat_.size(), 0);
     }
 
-    // Follows a chain of the allocation table and calls onSector for each sector, in order.
-    // Sector ids must lie inside the file and the table, and no sector may come twice.
-    template <typename F>
-    std::size_t walkFat(std::uint32_t start, const char* what, F&& onSector) {
+    // The sectors of a chain of the allocation table, in order. Sector ids must lie inside
+    // the file and the table, and no sector may come twice. At most `limitCount` sectors are
+    // taken when the chain is longer.
+    std::vector<std::uint32_t> chain(std::uint32_t start, const char* what,
+                                     std::size_t limitCount = SIZE_MAX) {
         const std::size_t limit = std::min<std::size_t>(fat_.size(), sectorCount_);
         ++stamp_;
-        std::size_t count = 0;
-        for (std::uint32_t id = start; id != kEndOfChain; id = fat_[id]) {
+        std::vector<std::uint32_t> sectors;
+        for (std::uint32_t id = start; id != kEndOfChain && sectors.size() < limitCount;
+             id = fat_[id]) {
             if (id >= limit) damaged(std::string(what) + " chain leaves the file");
             if (fatStamp_[id] == stamp_) damaged(std::string(what) + " chain loops");
             fatStamp_[id] = stamp_;
-            onSector(id);
-            ++count;
+            sectors.push_back(id);
         }
-        return count;
-    }
-
-    std::size_t walkMiniFat(std::uint32_t start, const char* what) {
-        const std::size_t miniSectors =
-            static_cast<std::size_t>((miniStreamSize_ + kMiniSectorSize - 1) / kMiniSectorSize);
-        const std::size_t limit = std::min(miniFat_.size(), miniSectors);
-        ++stamp_;
-        std::size_t count = 0;
-        for (std::uint32_t id = start; id != kEndOfChain; id = miniFat_[id]) {
-            if (id >= limit) damaged(std::string(what) + " mini chain leaves the mini stream");
-            if (miniFatStamp_[id] == stamp_) damaged(std::string(what) + " mini chain loops");
-            miniFatStamp_[id] = stamp_;
-            ++count;
-        }
-        return count;
+        return sectors;
     }
 
     void readDirectory() {
-        std::vector<std::uint32_t> sectors;
-        walkFat(firstDirectorySector_, "directory",
-                [&](std::uint32_t id) { sectors.push_back(id); });
+        const std::vector<std::uint32_t> sectors = chain(firstDirectorySector_, "directory");
         if (sectors.empty()) damaged("empty directory");
         const std::size_t perSector = sectorSize_ / kDirectoryEntrySize;
         entries_.reserve(sectors.size() * perSector);
@@ -200,79 +297,144 @@ class ContainerCheck {
                 const auto raw = s.subspan(i * kDirectoryEntrySize, kDirectoryEntrySize);
                 DirectoryEntry e;
                 e.type = raw[66];
+                e.nameBytes = le16(raw, 64);
                 e.left = le32(raw, 68);
                 e.right = le32(raw, 72);
                 e.child = le32(raw, 76);
+                std::copy_n(raw.begin() + 80, e.classId.size(), e.classId.begin());
                 e.start = le32(raw, 116);
                 // Version 3 files may leave garbage in the high half of the size.
                 e.size = version_ == 3 ? le32(raw, 120) : le64(raw, 120);
-                if (e.type != kUnused) {
-                    const std::uint16_t nameBytes = le16(raw, 64);
-                    if (nameBytes > 64 || nameBytes % 2 != 0) {
-                        damaged("directory entry with a bad name length");
-                    }
-                    if (e.type != kStorage && e.type != kStream && e.type != kRoot) {
-                        damaged("directory entry of unknown type");
-                    }
-                    if (e.type == kRoot && !entries_.empty()) damaged("second root entry");
-                }
+                e.rawSector = id;
+                e.rawOffset = i * kDirectoryEntrySize;
                 entries_.push_back(e);
             }
         }
         if (entries_.front().type != kRoot) damaged("first directory entry is not the root");
+        requirePresent(entries_.front().rawSector, 0, kDirectoryEntrySize, "root entry");
     }
 
-    void readMiniFat() {
+    std::span<const std::uint8_t> rawEntry(const DirectoryEntry& e) const {
+        return sector(e.rawSector).subspan(e.rawOffset, kDirectoryEntrySize);
+    }
+
+    // The mini stream and its allocation table, read the first time a small stream needs them.
+    void readMiniStream() {
+        if (miniStreamRead_) return;
+        miniStreamRead_ = true;
         const DirectoryEntry& root = entries_.front();
-        miniStreamSize_ = root.size;
-        if (miniStreamSize_ > bytes_.size()) damaged("mini stream larger than the file");
-        if (miniStreamSize_ > 0) {
-            const std::size_t count = walkFat(root.start, "mini stream", [](std::uint32_t) {});
-            if (count * sectorSize_ < miniStreamSize_) damaged("mini stream chain too short");
+        if (root.size > bytes_.size()) damaged("mini stream larger than the file");
+        if (root.start != kEndOfChain && root.start != kNoEntry) {
+            miniStreamSectors_ = chain(root.start, "mini stream");
         }
-        if (miniFatSectorCount_ == 0) return;
-        std::vector<std::uint32_t> sectors;
-        walkFat(firstMiniFatSector_, "mini allocation table", [&](std::uint32_t id) {
-            if (sectors.size() < miniFatSectorCount_) sectors.push_back(id);
-        });
-        if (sectors.size() < miniFatSectorCount_) damaged("mini allocation table chain too short");
-        const std::size_t perSector = sectorSize_ / 4;
-        miniFat_.reserve(sectors.size() * perSector);
-        for (const std::uint32_t id : sectors) {
-            const auto s = sector(id);
-            for (std::size_t i = 0; i < perSector; ++i) miniFat_.push_back(le32(s, 4 * i));
+        // The root entry's size bounds the mini stream; a size of 0 beside a chain is taken as
+        // an unset size, and the chain's length counts.
+        const std::uint64_t chainBytes = miniStreamSectors_.size() * std::uint64_t{sectorSize_};
+        miniStreamSize_ = root.size == 0 ? chainBytes : std::min(root.size, chainBytes);
+
+        if (firstMiniFatSector_ != kEndOfChain && firstMiniFatSector_ != kNoEntry) {
+            const std::vector<std::uint32_t> sectors =
+                chain(firstMiniFatSector_, "mini allocation table");
+            const std::size_t perSector = sectorSize_ / 4;
+            const auto miniSectors =
+                static_cast<std::size_t>((miniStreamSize_ + kMiniSectorSize - 1) / kMiniSectorSize);
+            miniFat_.reserve(sectors.size() * perSector);
+            for (const std::uint32_t id : sectors) {
+                // Only the entries of mini sectors inside the mini stream must be there.
+                if (miniFat_.size() < miniSectors) {
+                    requirePresent(id, 0, 4 * std::min(perSector, miniSectors - miniFat_.size()),
+                                   "mini allocation sector");
+                }
+                const auto s = sector(id);
+                for (std::size_t i = 0; i < perSector; ++i) miniFat_.push_back(le32(s, 4 * i));
+            }
         }
         miniFatStamp_.assign(miniFat_.size(), 0);
     }
 
-    void checkStream(const DirectoryEntry& e) {
-        if (e.size > bytes_.size()) damaged("stream larger than the file");
-        if (e.size == 0) return;
-        if (e.size < kMiniStreamCutoff) {
-            const std::size_t count = walkMiniFat(e.start, "stream");
-            if (count * kMiniSectorSize < e.size) damaged("stream mini chain too short");
-            miniBytes_ += e.size;
-            if (miniBytes_ > miniStreamSize_) damaged("small streams larger than the mini stream");
-        } else {
-            const std::size_t count = walkFat(e.start, "stream", [](std::uint32_t) {});
-            if (count * sectorSize_ < e.size) damaged("stream chain too short");
-            bigBytes_ += e.size;
-            if (bigBytes_ > bytes_.size()) damaged("streams larger than the file");
+    std::vector<std::uint8_t> readSmallStream(const DirectoryEntry& e) {
+        readMiniStream();
+        const std::size_t miniSectors =
+            static_cast<std::size_t>((miniStreamSize_ + kMiniSectorSize - 1) / kMiniSectorSize);
+        const std::size_t limit = std::min(miniFat_.size(), miniSectors);
+        const auto size = static_cast<std::size_t>(e.size);
+        std::vector<std::uint8_t> data;
+        data.reserve(size);
+        ++stamp_;
+        for (std::uint32_t id = e.start; data.size() < size; id = miniFat_[id]) {
+            if (id >= limit) damaged("stream mini chain leaves the mini stream");
+            if (miniFatStamp_[id] == stamp_) damaged("stream mini chain loops");
+            miniFatStamp_[id] = stamp_;
+            const std::size_t offset = std::size_t{id} * kMiniSectorSize;
+            const std::uint32_t holder = miniStreamSectors_[offset / sectorSize_];
+            const auto s = sector(holder);
+            const std::size_t take = std::min<std::size_t>(kMiniSectorSize, size - data.size());
+            requirePresent(holder, offset % sectorSize_, take, "small stream");
+            const auto piece = s.subspan(offset % sectorSize_, take);
+            data.insert(data.end(), piece.begin(), piece.end());
         }
+        miniBytes_ += size;
+        if (miniBytes_ > miniStreamSize_) damaged("small streams larger than the mini stream");
+        return data;
+    }
+
+    std::vector<std::uint8_t> readLargeStream(const DirectoryEntry& e) {
+        const auto size = static_cast<std::size_t>(e.size);
+        const std::size_t needed = (size + sectorSize_ - 1) / sectorSize_;
+        const std::vector<std::uint32_t> sectors = chain(e.start, "stream", needed);
+        if (sectors.size() < needed) damaged("stream chain too short");
+        bigBytes_ += size;
+        if (bigBytes_ > paddedSize()) damaged("streams larger than the file");
+        // Filled by appending to reserved room: a zero-filled buffer of the stream's size
+        // would cost a second pass over megabytes of memory.
+        std::vector<std::uint8_t> data;
+        data.reserve(size);
+        prepareLargeBuffer(data.data(), data.capacity());
+        for (const std::uint32_t id : sectors) {
+            const auto s = sector(id);
+            const std::size_t take = std::min(sectorSize_, size - data.size());
+            requirePresent(id, 0, take, "stream");
+            data.insert(data.end(), s.begin(), s.begin() + static_cast<std::ptrdiff_t>(take));
+        }
+        return data;
+    }
+
+    std::size_t paddedSize() const { return (sectorCount_ + 1) * sectorSize_; }
+
+    CompoundEntry readEntry(const DirectoryEntry& e) {
+        if (e.nameBytes > 64 || e.nameBytes % 2 != 0) {
+            damaged("directory entry with a bad name length");
+        }
+        requirePresent(e.rawSector, e.rawOffset, kDirectoryEntrySize, "directory entry");
+        CompoundEntry entry;
+        entry.name = entryName(rawEntry(e).first(64), e.nameBytes);
+        // A name that could not be written back would make the file impossible to save.
+        if (!isValidEntryName(entry.name)) damaged("entry with an invalid name");
+        entry.isStorage = e.type == kStorage;
+        if (entry.isStorage) {
+            entry.classId = e.classId;
+        } else if (e.size > 0) {
+            if (e.size > paddedSize()) damaged("stream larger than the file");
+            entry.data = e.size < kMiniStreamCutoff ? readSmallStream(e) : readLargeStream(e);
+        }
+        return entry;
     }
 
     // Walks the directory tree without recursion; every entry may be reached once only, so
-    // cycles and shared subtrees are refused.
-    void checkTree() {
+    // cycles and shared subtrees are refused. Each storage's children come out in directory
+    // order.
+    void readTree(std::vector<CompoundEntry>& rootChildren) {
         struct Pending {
             std::uint32_t index;
             int depth;
             int storageDepth;
+            std::vector<CompoundEntry>* siblings;
         };
         std::vector<bool> reached(entries_.size(), false);
         reached[0] = true;
+        std::vector<std::vector<CompoundEntry>*> storages{&rootChildren};
         std::vector<Pending> pending;
-        pending.push_back({entries_[0].child, 1, 1});
+        pending.push_back({entries_[0].child, 1, 1, &rootChildren});
         while (!pending.empty()) {
             const Pending p = pending.back();
             pending.pop_back();
@@ -282,19 +444,35 @@ class ContainerCheck {
             if (p.depth > kMaxDirectoryDepth) damaged("directory tree too deep");
             reached[p.index] = true;
             const DirectoryEntry& e = entries_[p.index];
-            if (e.type == kUnused || e.type == kRoot) damaged("directory link to a bad entry");
-            pending.push_back({e.left, p.depth + 1, p.storageDepth});
-            pending.push_back({e.right, p.depth + 1, p.storageDepth});
+            if (e.type != kStorage && e.type != kStream) {
+                damaged(e.type == kUnused || e.type == kRoot ? "directory link to a bad entry"
+                                                             : "directory entry of unknown type");
+            }
+            pending.push_back({e.left, p.depth + 1, p.storageDepth, p.siblings});
+            pending.push_back({e.right, p.depth + 1, p.storageDepth, p.siblings});
+            p.siblings->push_back(readEntry(e));
             if (e.type == kStorage) {
                 if (p.storageDepth >= kMaxStorageDepth) damaged("storages nested too deeply");
-                pending.push_back({e.child, p.depth + 1, p.storageDepth + 1});
-            } else {
-                checkStream(e);
+                // Children lists live in a deque-like chain of owned vectors until the tree is
+                // complete; they are moved into their storages afterwards.
+                children_.push_back(std::make_unique<std::vector<CompoundEntry>>());
+                parents_.push_back({p.siblings, p.siblings->size() - 1});
+                pending.push_back(
+                    {e.child, p.depth + 1, p.storageDepth + 1, children_.back().get()});
             }
         }
+        // Innermost storages first, so that each list is whole when it is moved.
+        for (std::size_t i = children_.size(); i-- > 0;) {
+            std::vector<CompoundEntry>& list = *children_[i];
+            std::stable_sort(list.begin(), list.end(), directoryOrder);
+            (*parents_[i].first)[parents_[i].second].children = std::move(list);
+        }
+        std::stable_sort(rootChildren.begin(), rootChildren.end(), directoryOrder);
     }
 
     std::span<const std::uint8_t> bytes_;
+    std::vector<std::uint8_t> lastSector_;  // a last sector cut short, padded with zeros
+    std::size_t presentInLast_ = 0;         // bytes of it the file holds
     std::uint16_t version_ = 3;
     std::size_t sectorSize_ = 512;
     std::size_t sectorCount_ = 0;
@@ -305,65 +483,26 @@ class ContainerCheck {
     std::uint32_t firstDifatSector_ = 0;
     std::uint32_t difatSectorCount_ = 0;
     std::vector<std::uint32_t> fat_;
-    std::vector<std::uint32_t> miniFat_;
     std::vector<std::uint32_t> fatStamp_;
-    std::vector<std::uint32_t> miniFatStamp_;
     std::uint32_t stamp_ = 0;
     std::vector<DirectoryEntry> entries_;
+    bool miniStreamRead_ = false;
+    std::vector<std::uint32_t> miniStreamSectors_;
     std::uint64_t miniStreamSize_ = 0;
+    std::vector<std::uint32_t> miniFat_;
+    std::vector<std::uint32_t> miniFatStamp_;
     std::uint64_t miniBytes_ = 0;
     std::uint64_t bigBytes_ = 0;
+    std::vector<std::unique_ptr<std::vector<CompoundEntry>>> children_;
+    std::vector<std::pair<std::vector<CompoundEntry>*, std::size_t>> parents_;
 };
 
-// ---------------------------------------------------------------------------------------------
-// libgsf.
+// Writing, through libgsf.
 
 void initGsf() {
     static std::once_flag once;
     std::call_once(once, [] { gsf_init(); });
 }
-
-// Warnings libgsf logs while this thread reads a container; a reader that sees any treats the
-// container as damaged. Outside a read, messages go to GLib's default handler as before.
-thread_local std::vector<std::string>* gsfComplaints = nullptr;
-
-void gsfLogHandler(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer data) {
-    if (gsfComplaints != nullptr &&
-        (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_ERROR)) != 0) {
-        gsfComplaints->emplace_back(message != nullptr ? message : "");
-        return;
-    }
-    if (gsfComplaints != nullptr) return;  // informational chatter during a read
-    g_log_default_handler(domain, level, message, data);
-}
-
-void installLogHandlers() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        const auto levels =
-            static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION);
-        // libgsf's generic storage code logs without a domain of its own.
-        for (const char* domain : {"libgsf:msole", "libgsf", static_cast<const char*>(nullptr)}) {
-            g_log_set_handler(domain, levels, gsfLogHandler, nullptr);
-        }
-    });
-}
-
-class ComplaintCapture {
-  public:
-    ComplaintCapture() : previous_(gsfComplaints) { gsfComplaints = &complaints_; }
-    ~ComplaintCapture() { gsfComplaints = previous_; }
-    ComplaintCapture(const ComplaintCapture&) = delete;
-    ComplaintCapture& operator=(const ComplaintCapture&) = delete;
-
-    void throwIfAny() const {
-        if (!complaints_.empty()) damaged("libgsf: " + complaints_.front());
-    }
-
-  private:
-    std::vector<std::string>* previous_;
-    std::vector<std::string> complaints_;
-};
 
 struct GObjectUnref {
     void operator()(void* object) const {
@@ -383,52 +522,6 @@ bool isValidEntryName(const std::string& name) {
         units += c >= 0xF0 ? 2 : 1;
     }
     return units <= 31 && name.find_first_of("/\\:!") == std::string::npos;
-}
-
-void readChildren(GsfInfile* storage, std::vector<CompoundEntry>& out, int depth,
-                  std::size_t sizeLimit, const ComplaintCapture& capture) {
-    if (depth > kMaxStorageDepth) damaged("storages nested too deeply");
-    const int count = gsf_infile_num_children(storage);
-    if (count < 0) damaged("storage without children list");
-    out.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        GsfPtr<GsfInput> child(gsf_infile_child_by_index(storage, i));
-        capture.throwIfAny();
-        if (!child) damaged("libgsf could not open entry " + std::to_string(i));
-        CompoundEntry entry;
-        const char* name = gsf_infile_name_by_index(storage, i);
-        entry.name = name != nullptr ? name : "";
-        // A name that could not be written back would make the file impossible to save.
-        if (!isValidEntryName(entry.name)) damaged("entry with an invalid name");
-        if (GSF_IS_INFILE_MSOLE(child.get())) {
-            gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(child.get()), entry.classId.data());
-        }
-        GsfInfile* asStorage = GSF_IS_INFILE(child.get()) ? GSF_INFILE(child.get()) : nullptr;
-        if (asStorage != nullptr && gsf_infile_num_children(asStorage) >= 0) {
-            entry.isStorage = true;
-            readChildren(asStorage, entry.children, depth + 1, sizeLimit, capture);
-        } else {
-            const gsf_off_t size = gsf_input_size(child.get());
-            if (size < 0 || static_cast<std::uint64_t>(size) > sizeLimit) {
-                damaged("stream \"" + entry.name + "\" has an impossible size");
-            }
-            // Read in chunks appended to reserved room: a zero-filled buffer of the stream's
-            // size would cost a second pass over megabytes of memory.
-            const auto total = static_cast<std::size_t>(size);
-            entry.data.reserve(total);
-            prepareLargeBuffer(entry.data.data(), entry.data.capacity());
-            while (entry.data.size() < total) {
-                const std::size_t chunk = std::min<std::size_t>(total - entry.data.size(), 65536);
-                const guint8* piece = gsf_input_read(child.get(), chunk, nullptr);
-                if (piece == nullptr) {
-                    damaged("stream \"" + entry.name + "\" could not be read whole");
-                }
-                entry.data.insert(entry.data.end(), piece, piece + chunk);
-            }
-            capture.throwIfAny();
-        }
-        out.push_back(std::move(entry));
-    }
 }
 
 void writeChildren(GsfOutfile* storage, const std::vector<CompoundEntry>& entries, int depth) {
@@ -487,28 +580,7 @@ CompoundFile readCompoundFile(std::span<const std::uint8_t> bytes) {
                                   : "no compound file signature");
     }
     if (bytes.size() < kHeaderSize) damaged("file shorter than its header");
-    ContainerCheck(bytes).run();
-
-    initGsf();
-    installLogHandlers();
-    ComplaintCapture capture;
-    GsfPtr<GsfInput> input(
-        gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE));
-    if (!input) damaged("libgsf could not wrap the bytes");
-    GError* error = nullptr;
-    GsfPtr<GsfInfile> root(gsf_infile_msole_new(input.get(), &error));
-    if (!root) {
-        std::string detail = error != nullptr && error->message != nullptr ? error->message : "";
-        if (error != nullptr) g_error_free(error);
-        damaged("libgsf refused the container: " + detail);
-    }
-    capture.throwIfAny();
-
-    CompoundFile file;
-    gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(root.get()), file.rootClassId.data());
-    readChildren(root.get(), file.entries, 1, bytes.size(), capture);
-    capture.throwIfAny();
-    return file;
+    return ContainerReader(bytes).run();
 }
 
 std::vector<std::uint8_t> writeCompoundFile(const CompoundFile& file) {

@@ -31,10 +31,11 @@ struct CompoundFile {
     const CompoundEntry* findStream(std::string_view name) const;
 };
 
-// Reads a compound file held in memory through libgsf. Raises FormatViolation when the bytes
-// are not a compound file (NotCompoundFile below) or when the container is damaged
-// (sector chains that loop or leave the file, impossible sizes, broken directories, short
-// streams). Never allocates more than the input could hold.
+// Reads a compound file held in memory. Raises NotCompoundFile (below) when the bytes are not
+// a compound file, FormatViolation when the container is damaged where it matters (sector
+// chains that loop or leave the file, impossible sizes, broken directories, streams shorter
+// than their chains). Slack that no stream uses is passed over, and a file ending inside its
+// last sector reads as if padded with zeros. Never allocates more than the input could hold.
 struct NotCompoundFile : std::runtime_error {
     using std::runtime_error::runtime_error;
 };

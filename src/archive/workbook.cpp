@@ -4,6 +4,8 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <charconv>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -11,6 +13,7 @@
 #include "archive/atomic_file.h"
 #include "archive/biff_stream.h"
 #include "archive/biff_strings.h"
+#include "archive/formula_blocks.h"
 #include "archive/formula_row_moves.h"
 #include "archive/workbook_data.h"
 #include "archive/workbook_io.h"
@@ -58,6 +61,73 @@ std::uint16_t defaultXf(const SheetData& sheet, int row0) {
         if (!xfs[i].isStyle) return static_cast<std::uint16_t>(i);
     }
     return 15;
+}
+
+// The kind of value a written text keeps: that of the cell written over, or of the cell of
+// the row a new row follows. Free: the text decides (a canonical whole number becomes a
+// number, a dd/MM/yyyy date a date where one can be shown, anything else text).
+enum class KeptKind : std::uint8_t { Free, Text, Number, Date };
+
+KeptKind keptKindOf(const SheetData& sheet, const Cell* cell) {
+    if (cell == nullptr) return KeptKind::Free;
+    const auto numberKind = [&] {
+        return sheet.book->styleOfXf(cell->xf) == NumberStyle::Plain ? KeptKind::Number
+                                                                     : KeptKind::Date;
+    };
+    switch (cell->type) {
+        case CellType::Text:
+            return KeptKind::Text;
+        case CellType::Number:
+            return numberKind();
+        case CellType::Formula:
+            if (cell->payload >= sheet.formulas.size()) return KeptKind::Free;
+            switch (sheet.formulas[cell->payload].result) {
+                case FormulaResult::Number:
+                    return numberKind();
+                case FormulaResult::Text:
+                case FormulaResult::EmptyText:
+                    return KeptKind::Text;
+                default:
+                    return KeptKind::Free;
+            }
+        default:
+            return KeptKind::Free;
+    }
+}
+
+// A number with a decimal comma as numberToText shows it ("-7,25"), parsed; nothing for any
+// other text. Whether it is canonical is for the caller to check by showing it again.
+std::optional<double> decimalNumberOf(std::string_view text) {
+    const std::size_t comma = text.find(',');
+    if (comma == std::string_view::npos || comma + 1 >= text.size() || text.size() > 40) {
+        return std::nullopt;
+    }
+    std::string plain(text);
+    plain[comma] = '.';
+    double value = 0;
+    const char* end = plain.data() + plain.size();
+    const auto [stop, error] = std::from_chars(plain.data(), end, value);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+
+// A date with its time as numberToText shows it ("dd/MM/yyyy HH:mm:ss"), as a serial in the
+// workbook's date system; nothing for any other text.
+std::optional<double> dateTimeOf(std::string_view text, bool dateSystem1904) {
+    if (text.size() != 19 || text[10] != ' ' || text[13] != ':' || text[16] != ':') {
+        return std::nullopt;
+    }
+    const StoredForm date = storedFormOf(text.substr(0, 10), true, dateSystem1904);
+    if (date.kind != StoredForm::Kind::Date) return std::nullopt;
+    int parts[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        const std::string_view digits = text.substr(11 + 3 * static_cast<std::size_t>(i), 2);
+        const auto [stop, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), parts[i]);
+        if (error != std::errc() || stop != digits.data() + digits.size()) return std::nullopt;
+    }
+    if (parts[0] > 23 || parts[1] > 59 || parts[2] > 59) return std::nullopt;
+    return date.number + (parts[0] * 3600 + parts[1] * 60 + parts[2]) / 86400.0;
 }
 
 std::string valueText(const SheetData& sheet, const Cell& cell) {
@@ -183,7 +253,12 @@ bool Sheet::isEmpty(int row, int column) const {
 }
 
 void Sheet::setText(int row, int column, std::string_view text) {
+    setTextLike(row, column, text, 0);
+}
+
+void Sheet::setTextLike(int row, int column, std::string_view text, int modelRow) {
     checkCell(row, column);
+    if (modelRow != 0) checkCell(modelRow, column);
     const std::size_t length = utf16Length(text);
     if (length > kMaxCellText) {
         throw ArchiveError(ArchiveProblem::TextTooLong, messages::textTooLong(length));
@@ -192,11 +267,16 @@ void Sheet::setText(int row, int column, std::string_view text) {
     WorkbookData& book = *sheet.book;
     const int row0 = row - 1, column0 = column - 1;
     Cell* existing = sheet.find(row0, column0);
-    if (existing != nullptr && existing->type == CellType::Formula &&
-        sheet.formulas[existing->payload].ownsSharedRecords) {
-        // Other cells may refer to the shared or array formula this cell carries.
-        freezeFormulas(sheet);
-        existing = sheet.find(row0, column0);
+    if (existing != nullptr && existing->type == CellType::Formula) {
+        if (freezeArrayOrTableAt(sheet, row0, column0)) {
+            // An array formula or a data table holds no cell alone: the whole block became
+            // its values.
+            existing = sheet.find(row0, column0);
+        } else if (sheet.formulas[existing->payload].ownsSharedRecords) {
+            // Other cells may refer to the shared formula this cell carries.
+            freezeFormulas(sheet);
+            existing = sheet.find(row0, column0);
+        }
     }
     const std::uint16_t defaultFormat = defaultXf(sheet, row0);
     if (text.empty()) {
@@ -216,16 +296,42 @@ void Sheet::setText(int row, int column, std::string_view text) {
     cell.column = static_cast<std::uint16_t>(column0);
     cell.xf = existing != nullptr ? existing->xf : defaultFormat;
     const XfInfo format = cell.xf < book.xfs.size() ? book.xfs[cell.xf] : XfInfo{};
-    const bool dateAvailable = format.dayMonthYear || (format.general && book.dayMonthYearXf >= 0);
-    const StoredForm form = storedFormOf(text, dateAvailable, book.dateSystem1904);
+    // A text stays a text and a number a number (a date a date): the office's columns keep
+    // one kind. A cell without either takes the kind of the model row's cell, if any.
+    KeptKind kept = keptKindOf(sheet, existing);
+    const Cell* model = modelRow != 0 ? sheet.find(modelRow - 1, column0) : nullptr;
+    if (kept == KeptKind::Free) kept = keptKindOf(sheet, model);
+    const bool dateAvailable = kept == KeptKind::Date || format.dayMonthYear ||
+                               (format.general && book.dayMonthYearXf >= 0);
+    StoredForm form = storedFormOf(text, dateAvailable, book.dateSystem1904);
+    bool withTime = false;
+    if (kept == KeptKind::Number && form.kind == StoredForm::Kind::Text) {
+        if (const auto number = decimalNumberOf(text)) form = {StoredForm::Kind::Number, *number};
+    }
+    if (kept == KeptKind::Date && form.kind == StoredForm::Kind::Text) {
+        if (const auto serial = dateTimeOf(text, book.dateSystem1904)) {
+            form = {StoredForm::Kind::Date, *serial};
+            withTime = true;
+        }
+    }
+    const bool kindAllowed = kept == KeptKind::Free ||
+                             (kept == KeptKind::Number && form.kind == StoredForm::Kind::Number) ||
+                             (kept == KeptKind::Date && form.kind == StoredForm::Kind::Date);
     bool stored = false;
     // A whole number in a cell that shows dates would read back as a date: keep it as text.
     const bool numberFits =
         form.kind == StoredForm::Kind::Date || format.style == NumberStyle::Plain;
-    if (form.kind != StoredForm::Kind::Text && numberFits) {
+    if (form.kind != StoredForm::Kind::Text && numberFits && kindAllowed) {
         std::uint16_t xf = cell.xf;
-        if (form.kind == StoredForm::Kind::Date && !format.dayMonthYear) {
-            xf = static_cast<std::uint16_t>(book.dayMonthYearXf);
+        const NumberStyle wanted = withTime ? NumberStyle::DateTime : NumberStyle::Date;
+        if (form.kind == StoredForm::Kind::Date && format.style != wanted) {
+            // A date alone takes the workbook's dd/mm/yyyy format; else the model cell's
+            // format when it shows the same.
+            if (!withTime && book.dayMonthYearXf >= 0) {
+                xf = static_cast<std::uint16_t>(book.dayMonthYearXf);
+            } else if (model != nullptr && book.styleOfXf(model->xf) == wanted) {
+                xf = model->xf;
+            }
         }
         // Only a form that reads back as the very same text is taken.
         if (numberToText(form.number, book.styleOfXf(xf), book.dateSystem1904) == text) {

@@ -42,11 +42,18 @@ class Sheet {
     // cell 1 or 0; otherwise 0.
     double number(int row, int column) const;
 
-    // Stores a text so that text() gives exactly that text back: a canonical whole number
-    // becomes a number, a dd/MM/yyyy date becomes a date where the workbook has a format
-    // showing dd/mm/yyyy, anything else stays text; an empty text empties the cell's value.
-    // The cell keeps its format. Throws ArchiveError(TextTooLong) past 32,767 characters.
+    // Stores a text so that text() gives exactly that text back, keeping the cell's kind:
+    // over a text it stays a text; over a number, a number as text() shows one stays a
+    // number (over a date, a date), anything else becomes text. A cell holding neither
+    // takes what the text is: a canonical whole number becomes a number, a dd/MM/yyyy date a
+    // date where the workbook has a format showing dd/mm/yyyy, anything else text. An empty
+    // text empties the cell's value. The cell keeps its format, except that a date may take
+    // a date format. Throws ArchiveError(TextTooLong) past 32,767 characters.
     void setText(int row, int column, std::string_view text);
+    // The same for a cell of a row being filled anew: where the cell holds neither a text nor
+    // a number, the cell of the same column in row modelRow decides the kind as if it were
+    // the cell written over (0: no model row).
+    void setTextLike(int row, int column, std::string_view text, int modelRow);
 
     // End(xlDown): from a filled cell whose neighbour below is filled, the last filled cell
     // of that run; otherwise the next filled cell further down, or kLastRow when none.

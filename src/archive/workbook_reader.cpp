@@ -10,6 +10,7 @@
 #include "archive/biff_stream.h"
 #include "archive/biff_strings.h"
 #include "archive/format_violation.h"
+#include "archive/old_formats.h"
 #include "archive/workbook_io.h"
 
 namespace clivara::archive {
@@ -625,6 +626,10 @@ std::unique_ptr<WorkbookData> readWorkbook(std::span<const std::uint8_t> bytes,
         book->container = std::make_shared<const CompoundFile>(std::move(container));
         readStream(*book);
     } catch (const NotCompoundFile&) {
+        if (const auto version = oldestExcelVersion(bytes)) {
+            throw ArchiveError(ArchiveProblem::OldFormat,
+                               messages::oldestFormat(displayName, *version));
+        }
         throw ArchiveError(ArchiveProblem::NotExcel, messages::notExcel(displayName, looksLikeZip));
     } catch (const FormatViolation&) {
         throw ArchiveError(ArchiveProblem::Damaged, messages::damaged(displayName));

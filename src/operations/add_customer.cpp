@@ -39,7 +39,8 @@ void Form1::mnuA_Click() {
         }
         setFieldText(2, QString::fromStdString(ops::counterText(nextId)));
         for (int column = 1; column <= 13; ++column) {
-            clienti.setText(row, column, fieldText(column).toStdString());
+            clivara::customers::setNewCustomerCell(clienti, row, column,
+                                                   fieldText(column).toStdString());
         }
         codici.setText(2, 1, fieldText(2).toStdString());
         SortArchive();

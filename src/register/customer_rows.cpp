@@ -134,6 +134,11 @@ int firstFreeCustomerRow(const Sheet& clienti) {
     return 0;
 }
 
+void setNewCustomerCell(Sheet& clienti, int row, int column, std::string_view text) {
+    // Row 1 holds the headings: the row above row 2 is no customer's.
+    clienti.setTextLike(row, column, text, row > 2 ? row - 1 : 0);
+}
+
 double counterValue(const Sheet& codici) {
     switch (codici.kind(2, 1)) {
         case CellKind::Empty:

@@ -17,6 +17,11 @@ int findCustomerRowById(const archive::Sheet& clienti, std::string_view id);
 // the sheet is filled.
 int firstFreeCustomerRow(const archive::Sheet& clienti);
 
+// Writes one cell of a customer row just added at `row`: a cell takes the kind (text, number,
+// date) that the same column has in the customer row above, the row it is added after; where
+// there is none (the first customer, an empty cell above), the text decides.
+void setNewCustomerCell(archive::Sheet& clienti, int row, int column, std::string_view text);
+
 // The identifier counter (Codici A2) as a number: an empty cell counts as 0, number-like text
 // as that number. Anything else throws ArchiveError(NotANumber).
 double counterValue(const archive::Sheet& codici);

@@ -16,6 +16,7 @@
 #include "archive/archive_error.h"
 #include "archive/atomic_file.h"
 #include "archive/sort_archive.h"
+#include "register/customer_rows.h"
 
 namespace clivara::customers {
 
@@ -215,7 +216,7 @@ void applyChange(Workbook& book, const RegisterChange& change) {
     switch (change.kind) {
         case RegisterChange::Kind::Addition:
             for (int column = 1; column <= kFieldCount; ++column) {
-                clienti->setText(change.row, column, change.fields[column - 1]);
+                setNewCustomerCell(*clienti, change.row, column, change.fields[column - 1]);
             }
             codici->setText(2, 1, change.counter);
             archive::sortCustomerRows(*clienti);

@@ -265,6 +265,9 @@ TEST(WorkbookRead, RefusedWorkbooksEachGetTheirOwnProblem) {
         {"bad-xlsx.xls", ArchiveProblem::NotExcel},
         {"bad-no-workbook.xls", ArchiveProblem::NotExcel},
         {"bad-excel95.xls", ArchiveProblem::OldFormat},
+        {"bad-excel2.xls", ArchiveProblem::OldFormat},
+        {"bad-excel3.xls", ArchiveProblem::OldFormat},
+        {"bad-excel4.xls", ArchiveProblem::OldFormat},
         {"bad-password.xls", ArchiveProblem::Encrypted},
         {"bad-long-record.xls", ArchiveProblem::Damaged},
         {"bad-sector-loop.xls", ArchiveProblem::Damaged},
@@ -285,6 +288,13 @@ TEST(WorkbookRead, RefusedWorkbooksEachGetTheirOwnProblem) {
     // A renamed .xlsx is told apart from other foreign files.
     EXPECT_NE(messages[3].find(".xlsx"), std::string::npos);
     EXPECT_EQ(messages[1].find(".xlsx"), std::string::npos);
+    // The oldest formats, with no compound file, are named by their version.
+    ASSERT_EQ(messages.size(), fixtures.size());
+    EXPECT_NE(messages[5].find("Excel 5.0/95"), std::string::npos);
+    EXPECT_NE(messages[6].find("vecchio formato Excel 2.x,"), std::string::npos) << messages[6];
+    EXPECT_NE(messages[7].find("vecchio formato Excel 3.0,"), std::string::npos);
+    EXPECT_NE(messages[8].find("vecchio formato Excel 4.0,"), std::string::npos);
+    EXPECT_NE(messages[8].find("\"Cartella di lavoro Excel 97-2003 (*.xls)\""), std::string::npos);
 }
 
 TEST(WorkbookRead, SheetsAreFoundWithoutRegardToCaseAccentsIncluded) {

@@ -9,11 +9,14 @@ declare -A kind_of=(
     [bad-no-workbook.xls]=not-excel [bad-xlsx.xls]=not-excel [bad-excel95.xls]=old-format
     [bad-password.xls]=password [bad-truncated.xls]=damaged [bad-sector-loop.xls]=damaged
     [bad-long-record.xls]=damaged [bad-sst-index.xls]=damaged
+    [bad-excel2.xls]=excel2 [bad-excel3.xls]=excel3 [bad-excel4.xls]=excel4
 )
 # kind -> a phrase only the message of that kind contains
 declare -A phrase_of=(
     [empty]="è vuoto" [not-excel]="non è una cartella di lavoro Excel 97-2003"
     [old-format]="Excel 5.0/95" [password]="protetto da una password" [damaged]="danneggiato"
+    [excel2]="vecchio formato Excel 2.x" [excel3]="vecchio formato Excel 3.0"
+    [excel4]="vecchio formato Excel 4.0"
 )
 # A renamed .xlsx also gets a hint on what it is.
 declare -A extra_of=([bad-xlsx.xls]="formato più recente")

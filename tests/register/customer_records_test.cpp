@@ -4,6 +4,7 @@
 #include "archive/new_archive.h"
 #include "register/customer_records.h"
 #include "register/customer_rows.h"
+#include "register/recovery_journal.h"
 
 namespace {
 
@@ -59,3 +60,34 @@ TEST(CustomerRows, FindsTheUpperRowOfAnIdAndTheFirstGap) {
 }
 
 }  // namespace
+
+// A new customer's cells take the kinds of the customer row above; the first customer, under
+// the headings, has none to follow. The journal's replay of an addition writes the same kinds.
+TEST(CustomerRows, ANewCustomerFollowsTheKindsOfTheRowAbove) {
+    Workbook book = clivara::archive::emptyArchive();
+    Sheet& clienti = *book.sheet("Clienti");
+    using clivara::archive::CellKind;
+    setNewCustomerCell(clienti, 2, 5, "22063");  // first customer: the text decides
+    EXPECT_EQ(clienti.kind(2, 5), CellKind::Number);
+    clienti.setText(2, 11, "x");
+    clienti.setText(2, 11, "22392272825");  // over a text: stays a text
+    EXPECT_EQ(clienti.kind(2, 11), CellKind::Text);
+
+    setNewCustomerCell(clienti, 3, 11, "12345678901");
+    EXPECT_EQ(clienti.kind(3, 11), CellKind::Text);
+    setNewCustomerCell(clienti, 3, 5, "7,5");  // a number as it is shown, under a number
+    EXPECT_EQ(clienti.kind(3, 5), CellKind::Number);
+    EXPECT_EQ(clienti.text(3, 5), "7,5");
+
+    Workbook replayed = clivara::archive::emptyArchive();
+    RegisterChange first{RegisterChange::Kind::Addition, 2, {}, "1"};
+    first.fields = {"Alfa", "1", "", "", "22063", "", "", "", "", "", "x"};
+    RegisterChange second{RegisterChange::Kind::Addition, 3, {}, "2"};
+    second.fields = {"Beta", "2", "", "", "20100", "", "", "", "", "", "12345678901"};
+    applyChange(replayed, first);
+    applyChange(replayed, second);
+    const Sheet& again = *replayed.sheet("Clienti");
+    EXPECT_EQ(again.kind(3, 5), CellKind::Number);
+    EXPECT_EQ(again.kind(3, 11), CellKind::Text);
+    EXPECT_EQ(again.text(3, 11), "12345678901");
+}
