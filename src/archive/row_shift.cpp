@@ -1,8 +1,8 @@
 // Records that name rows of their sheet follow the rows when one is deleted or when rows are
 // reordered. This file handles merged ranges, hyperlinks, notes, the selection and horizontal
 // page breaks, and hands the range lists of conditional formats, validations and shared
-// features (anchored_ranges.cpp) to their own pass. Drawing anchors and
-// formula tokens are left alone (the callers replace moved formulas by their values).
+// features (anchored_ranges.cpp) to their own pass. Drawing anchors are left alone; formula
+// tokens follow in formula_row_moves.cpp.
 
 #include <algorithm>
 #include <optional>
