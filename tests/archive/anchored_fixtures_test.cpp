@@ -1,9 +1,13 @@
 // Records anchored to customer rows, in workbooks written by LibreOffice and in records crafted
 // from the format's documentation, after a row deletion and a reordering, as another program
 // reads the saved file (anchored_records.py over python3-xlrd's compound-file reader).
+//
+// With CLIVARA_EDITED_DIR set, each saved file is kept there as anchored-N.xls (to open them in
+// LibreOffice and ssconvert by hand).
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -21,6 +25,13 @@ std::string anchored(const Workbook& book, const std::vector<std::string>& kinds
     TempDir dir;
     const auto file = dir.path() / "anchored.xls";
     book.save(file);
+    if (const char* keep = std::getenv("CLIVARA_EDITED_DIR")) {
+        static int saved = 0;
+        std::filesystem::create_directories(keep);
+        std::filesystem::copy_file(
+            file, std::filesystem::path(keep) / ("anchored-" + std::to_string(++saved) + ".xls"),
+            std::filesystem::copy_options::overwrite_existing);
+    }
     const std::string command = std::string(CLIVARA_PYTHON3) + " " + CLIVARA_TESTS_DIR +
                                 "/archive/anchored_records.py '" + file.string() + "' Clienti 2>&1";
     std::string output;
@@ -104,6 +115,65 @@ TEST(AnchoredFixtures, ReorderedRowsCarryTheNewerRangeRecords) {
               "cfex 1 1-8:1-1\n"
               "cfheader12 2 3-3:0-2 5-7:2-2 bound 3-7:0-2\n"
               "cf12\n");
+}
+
+const std::vector<std::string> kDrawing = {"note", "drawing", "shape", "xlrd"};
+
+// The drawing of crafted-anchored: the group of all shapes, note boxes for A3 and A6 (shapes
+// 1025, 1026: move but do not size), the autofilter's three buttons on row 1 (keep their
+// place), the picture at D7 that moves and sizes with row 7 (1030) and a free-floating one
+// (1031).
+TEST(AnchoredFixtures, DeletedRowTakesItsNoteDrawingAndMovesTheShapesBelow) {
+    Workbook book = Workbook::open(fixture("crafted-anchored.xls"));
+    book.sheet("Clienti")->deleteRow(3);
+    EXPECT_EQ(anchored(book, kDrawing),
+              "note 4 0 obj 2\n"
+              "drawing shapes 7 last 1031\n"
+              "shape 1026 0-2:1-2 flags 2 obj 25 2\n"
+              "shape 1027 0-1:0-1 flags 1 obj 20 3\n"
+              "shape 1028 0-1:1-2 flags 1 obj 20 4\n"
+              "shape 1029 0-1:2-3 flags 1 obj 20 5\n"
+              "shape 1030 5-5:3-4 flags 0 obj 8 6\n"
+              "shape 1031 6-7:3-3 flags 3 obj 8 7\n"
+              "xlrd note 4 0 Nota di Epsilon\n");
+
+    // The last note goes too, and the row of the picture: the picture stays where it was.
+    book.sheet("Clienti")->deleteRow(5);
+    book.sheet("Clienti")->deleteRow(5);
+    EXPECT_EQ(anchored(book, kDrawing),
+              "drawing shapes 6 last 1031\n"
+              "shape 1027 0-1:0-1 flags 1 obj 20 3\n"
+              "shape 1028 0-1:1-2 flags 1 obj 20 4\n"
+              "shape 1029 0-1:2-3 flags 1 obj 20 5\n"
+              "shape 1030 4-4:3-4 flags 0 obj 8 6\n"
+              "shape 1031 6-7:3-3 flags 3 obj 8 7\n");
+}
+
+TEST(AnchoredFixtures, ReorderedRowsCarryNoteBoxesAndPicturesInsideTheirRow) {
+    Workbook book = Workbook::open(fixture("crafted-anchored.xls"));
+    book.sheet("Clienti")->permuteRows(2, 1, 13, std::vector<int>{7, 6, 5, 4, 3, 2, 1, 0});
+    EXPECT_EQ(anchored(book, kDrawing),
+              "note 7 0 obj 1\n"
+              "note 4 0 obj 2\n"
+              "drawing shapes 8 last 1031\n"
+              "shape 1025 5-6:1-2 flags 2 obj 25 1\n"
+              "shape 1026 0-2:1-2 flags 2 obj 25 2\n"
+              "shape 1027 0-1:0-1 flags 1 obj 20 3\n"
+              "shape 1028 0-1:1-2 flags 1 obj 20 4\n"
+              "shape 1029 0-1:2-3 flags 1 obj 20 5\n"
+              "shape 1030 3-3:3-4 flags 0 obj 8 6\n"
+              "shape 1031 6-7:3-3 flags 3 obj 8 7\n"
+              "xlrd note 4 0 Nota di Epsilon\n"
+              "xlrd note 7 0 Nota di Beta\n");
+
+    // Only columns A-B reordered: the picture in D-E stays, the notes in A go.
+    Workbook narrow = Workbook::open(fixture("crafted-anchored.xls"));
+    narrow.sheet("Clienti")->permuteRows(6, 1, 2, std::vector<int>{1, 0});
+    EXPECT_EQ(anchored(narrow, {"note", "shape 1026", "shape 1030"}),
+              "note 2 0 obj 1\n"
+              "note 6 0 obj 2\n"
+              "shape 1026 2-4:1-2 flags 2 obj 25 2\n"
+              "shape 1030 6-6:3-4 flags 0 obj 8 6\n");
 }
 
 }  // namespace
