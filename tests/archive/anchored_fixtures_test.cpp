@@ -128,7 +128,7 @@ TEST(AnchoredFixtures, DeletedRowTakesItsNoteDrawingAndMovesTheShapesBelow) {
     book.sheet("Clienti")->deleteRow(3);
     EXPECT_EQ(anchored(book, kDrawing),
               "note 4 0 obj 2\n"
-              "drawing shapes 7 last 1031\n"
+              "drawing shapes 7 last 1031, workbook 8\n"
               "shape 1026 0-2:1-2 flags 2 obj 25 2\n"
               "shape 1027 0-1:0-1 flags 1 obj 20 3\n"
               "shape 1028 0-1:1-2 flags 1 obj 20 4\n"
@@ -141,7 +141,7 @@ TEST(AnchoredFixtures, DeletedRowTakesItsNoteDrawingAndMovesTheShapesBelow) {
     book.sheet("Clienti")->deleteRow(5);
     book.sheet("Clienti")->deleteRow(5);
     EXPECT_EQ(anchored(book, kDrawing),
-              "drawing shapes 6 last 1031\n"
+              "drawing shapes 6 last 1031, workbook 7\n"
               "shape 1027 0-1:0-1 flags 1 obj 20 3\n"
               "shape 1028 0-1:1-2 flags 1 obj 20 4\n"
               "shape 1029 0-1:2-3 flags 1 obj 20 5\n"
@@ -155,7 +155,7 @@ TEST(AnchoredFixtures, ReorderedRowsCarryNoteBoxesAndPicturesInsideTheirRow) {
     EXPECT_EQ(anchored(book, kDrawing),
               "note 7 0 obj 1\n"
               "note 4 0 obj 2\n"
-              "drawing shapes 8 last 1031\n"
+              "drawing shapes 8 last 1031, workbook 9\n"
               "shape 1025 5-6:1-2 flags 2 obj 25 1\n"
               "shape 1026 0-2:1-2 flags 2 obj 25 2\n"
               "shape 1027 0-1:0-1 flags 1 obj 20 3\n"

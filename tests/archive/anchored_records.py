@@ -33,6 +33,14 @@ def records(stream, start):
             return
 
 
+def saved_shapes(stream):
+    """cspSaved of the drawing group's FDGG: the shapes in all drawings of the workbook."""
+    for rid, body in records(stream, 0):
+        if rid == 0x00EB and len(body) >= 32:
+            return struct.unpack_from("<I", body, 24)[0]
+    return None
+
+
 def sheet_records(stream, sheet):
     for rid, body in records(stream, 0):
         if rid == 0x0085:
@@ -94,7 +102,8 @@ def office_art(data, at, end, shapes, drawing):
 
 
 def main():
-    recs = sheet_records(workbook_stream(sys.argv[1]), sys.argv[2])
+    stream = workbook_stream(sys.argv[1])
+    recs = sheet_records(stream, sys.argv[2])
     art = b""
     objects = []
     lines = []
@@ -125,7 +134,8 @@ def main():
     shapes, drawing = [], {}
     office_art(art, 0, len(art), shapes, drawing)
     if drawing:
-        lines.append("drawing shapes %d last %d" % (drawing["csp"], drawing["spidCur"]))
+        lines.append("drawing shapes %d last %d, workbook %d" % (
+            drawing["csp"], drawing["spidCur"], saved_shapes(stream)))
     # Every shape but the group of the whole sheet has one OBJ, in drawing order.
     for shape, obj in zip([s for s in shapes if s["anchor"]], objects):
         lines.append("shape %d %s obj %d %d" % (shape["spid"], shape["anchor"], obj[0], obj[1]))
