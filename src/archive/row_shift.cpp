@@ -1,8 +1,9 @@
 // Records that name rows of their sheet follow the rows when one is deleted or when rows are
 // reordered. This file handles merged ranges, hyperlinks, notes, the selection and horizontal
 // page breaks, and hands the range lists of conditional formats, validations and shared
-// features (anchored_ranges.cpp) and the drawing (drawing_anchors.cpp) to their own passes;
-// formula tokens follow in formula_row_moves.cpp.
+// features (anchored_ranges.cpp), the drawing (drawing_anchors.cpp) and the data sources of
+// pivot tables and consolidations (source_ranges.cpp) to their own passes; formula tokens
+// follow in formula_row_moves.cpp.
 
 #include <algorithm>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "archive/drawing_anchors.h"
 #include "archive/format_violation.h"
 #include "archive/row_ranges.h"
+#include "archive/source_ranges.h"
 #include "archive/workbook_io.h"
 
 namespace clivara::archive {
@@ -149,6 +151,7 @@ std::optional<std::vector<std::uint8_t>> permuteMerged(std::span<const std::uint
 
 void shiftAnchoredRecords(SheetData& sheet, int deleted) {
     shiftDrawingAnchors(sheet, deleted);  // first: it reads the notes' rows as they were
+    shiftSourceRanges(sheet, deleted);
     RecordEditor editor(sheet);
     std::vector<KeptRecord> result;
     result.reserve(sheet.records.size());
@@ -201,6 +204,7 @@ void shiftAnchoredRecords(SheetData& sheet, int deleted) {
 void permuteAnchoredRecords(SheetData& sheet, int first0, int firstColumn0, int lastColumn0,
                             const std::vector<int>& newRowOf) {
     permuteDrawingAnchors(sheet, first0, firstColumn0, lastColumn0, newRowOf);
+    permuteSourceRanges(sheet, first0, firstColumn0, lastColumn0, newRowOf);
     RecordEditor editor(sheet);
     const int count = static_cast<int>(newRowOf.size());
     auto moved = [&](int row, int firstColumn, int lastColumn) -> int {

@@ -176,4 +176,25 @@ TEST(AnchoredFixtures, ReorderedRowsCarryNoteBoxesAndPicturesInsideTheirRow) {
               "shape 1030 6-6:3-4 flags 0 obj 8 6\n");
 }
 
+// The data sources that name "Clienti": lo-pivot's pivot table takes A1:C9 (its DCONREF in the
+// globals), the consolidation crafted into "Codici" of crafted-anchored takes B2:B9.
+TEST(AnchoredFixtures, DataSourcesOnTheSheetFollowItsRows) {
+    Workbook pivot = Workbook::open(fixture("lo-pivot.xls"));
+    pivot.sheet("Clienti")->deleteRow(3);
+    EXPECT_EQ(anchored(pivot, {"dconref"}), "dconref 0 0-7:0-2 self Clienti\n");
+    // Reordered rows inside the source leave it as it is.
+    pivot.sheet("Clienti")->permuteRows(2, 1, 13, std::vector<int>{6, 5, 4, 3, 2, 1, 0});
+    EXPECT_EQ(anchored(pivot, {"dconref"}), "dconref 0 0-7:0-2 self Clienti\n");
+
+    Workbook consolidated = Workbook::open(fixture("crafted-anchored.xls"));
+    consolidated.sheet("Clienti")->deleteRow(2);
+    EXPECT_EQ(anchored(consolidated, {"dconref"}), "dconref 2 1-7:1-1 self Clienti\n");
+    // Rows 2 and 3 swapped inside the source: it stays one range, as it was.
+    consolidated.sheet("Clienti")->permuteRows(2, 1, 13, std::vector<int>{1, 0});
+    EXPECT_EQ(anchored(consolidated, {"dconref"}), "dconref 2 1-7:1-1 self Clienti\n");
+    // Deleting in another sheet leaves them alone.
+    consolidated.sheet("Codici")->deleteRow(1);
+    EXPECT_EQ(anchored(consolidated, {"dconref"}), "dconref 2 1-7:1-1 self Clienti\n");
+}
+
 }  // namespace

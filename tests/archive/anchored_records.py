@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Prints the records of a sheet that are anchored to rows, as another program reads them:
-conditional formats (CFHEADER, CFHEADER12, CFEX), shared features (FEAT), AUTOFILTER12, and the
-sheet's drawing (shapes with their client anchors and OBJ, notes). Rows and columns count from
+conditional formats (CFHEADER, CFHEADER12, CFEX), shared features (FEAT), AUTOFILTER12, the
+data sources in the whole workbook (DCONREF, by substream: 0 the globals), and the sheet's drawing (shapes with their client anchors and OBJ, notes). Rows and columns count from
 0. The workbook stream comes from python3-xlrd's compound-file reader.
 
     anchored_records.py FILE.xls SHEET
@@ -39,6 +39,23 @@ def saved_shapes(stream):
         if rid == 0x00EB and len(body) >= 32:
             return struct.unpack_from("<I", body, 24)[0]
     return None
+
+
+def source_ranges(stream):
+    """DCONREF records of the whole stream: (substream index, range, where)."""
+    out, substream, pos = [], -1, 0
+    while pos + 4 <= len(stream):
+        rid, length = struct.unpack_from("<HH", stream, pos)
+        body = stream[pos + 4:pos + 4 + length]
+        pos += 4 + length
+        if rid == 0x0809:
+            substream += 1
+        elif rid == 0x0051:
+            first, last, col1, col2, count, high = struct.unpack_from("<HHBBHB", body, 0)
+            raw = body[9:9 + count * (2 if high & 1 else 1)]
+            where = raw.decode("utf-16-le" if high & 1 else "latin-1").replace("\x02", "self ")
+            out.append("dconref %d %d-%d:%d-%d %s" % (substream, first, last, col1, col2, where))
+    return out
 
 
 def sheet_records(stream, sheet):
@@ -131,6 +148,7 @@ def main():
         elif rid == 0x001C:
             row, col, _, ident = struct.unpack_from("<HHHH", body, 0)
             lines.append("note %d %d obj %d" % (row, col, ident))
+    lines.extend(source_ranges(stream))
     shapes, drawing = [], {}
     office_art(art, 0, len(art), shapes, drawing)
     if drawing:
