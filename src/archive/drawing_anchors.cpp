@@ -28,7 +28,7 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 constexpr std::uint16_t kDgContainer = 0xF002, kSpgrContainer = 0xF003, kSpContainer = 0xF004,
                         kFdg = 0xF008, kClientAnchor = 0xF010, kDggContainer = 0xF000,
                         kFdgg = 0xF006;
-constexpr std::uint16_t kMsoDrawingGroup = 0x00EB;
+constexpr std::uint16_t kMsoDrawingGroup = 0x00EB, kMsoDrawingSelection = 0x00ED;
 constexpr std::uint16_t kCommonObject = 0x0015, kObjectComment = 0x0019;
 // Client anchor flags: the shape keeps its place (does not move with the cells under it), or
 // keeps its size (does not size with them).
@@ -144,10 +144,12 @@ std::optional<Drawing> readDrawing(SheetData& sheet) {
     std::vector<std::pair<std::size_t, std::size_t>> attached;  // record, joined position
     int depth = 0;
     std::uint16_t previous = 0;
+    bool previousAttached = false;  // a CONTINUE continues the record before it
     for (std::size_t i = 0; i < sheet.records.size(); ++i) {
         const KeptRecord& record = sheet.records[i];
         if (!isEditable(record)) {
             previous = 0;
+            previousAttached = false;
             continue;
         }
         const bool started = !drawing.pieces.empty();
@@ -156,9 +158,11 @@ std::optional<Drawing> readDrawing(SheetData& sheet) {
             if (started) attached.emplace_back(i, drawing.bytes.size());
             if (record.id == rec::kEof) --depth;
             previous = record.id;
+            previousAttached = started;
             continue;
         }
         if (record.id == rec::kEof) --depth;
+        bool attach = false;
         if (record.id == rec::kMsoDrawing) {
             const auto body = editor.body(record);
             drawing.pieces.push_back({i, drawing.bytes.size(), drawing.bytes.size() + body.size()});
@@ -166,10 +170,12 @@ std::optional<Drawing> readDrawing(SheetData& sheet) {
         } else if (record.id == rec::kContinue && previous == rec::kMsoDrawing) {
             return std::nullopt;  // a drawing continued in CONTINUE records
         } else if (started && (record.id == rec::kObj || record.id == rec::kTxo ||
-                               record.id == rec::kContinue)) {
+                               (record.id == rec::kContinue && previousAttached))) {
             attached.emplace_back(i, drawing.bytes.size());
+            attach = true;
         }
         previous = record.id;
+        previousAttached = attach;
     }
     if (drawing.pieces.empty()) return std::nullopt;
     readShapes(drawing);
@@ -283,10 +289,13 @@ void writeDrawing(SheetData& sheet, const Drawing& drawing, std::span<const std:
         }
     }
     if (removedShapes == 0) return;
+    // The saved selection of shapes may name a shape that went: the sheet opens with none.
     std::vector<KeptRecord> records;
     records.reserve(sheet.records.size());
     for (std::size_t i = 0; i < sheet.records.size(); ++i) {
-        if (!dropRecord[i]) records.push_back(sheet.records[i]);
+        if (!dropRecord[i] && sheet.records[i].id != kMsoDrawingSelection) {
+            records.push_back(sheet.records[i]);
+        }
     }
     sheet.records = std::move(records);
 

@@ -144,7 +144,8 @@ std::vector<std::pair<int, int>> anchorRows(const Bytes& joined) {
 }
 
 constexpr std::uint16_t kNote = 0x001C, kMsoDrawing = 0x00EC, kObj = 0x005D, kTxo = 0x01B6,
-                        kContinue = 0x003C, kBof = 0x0809, kEof = 0x000A;
+                        kContinue = 0x003C, kBof = 0x0809, kEof = 0x000A, kSelection = 0x00ED,
+                        kOther = 0x0099;
 
 Bytes noteRecord(int row, int objectId) {
     Bytes out;
@@ -182,12 +183,15 @@ TEST(DrawingAnchors, DeletedNoteRowTakesTheWholeDrawingObjectAndShapesBelowMoveU
     builder.add(kTxo, Bytes(18, 0));
     builder.add(kContinue, Bytes{0, 'x'});
     builder.add(kContinue, Bytes(16, 0));
+    builder.add(kOther, Bytes{1, 2});
+    builder.add(kContinue, Bytes{3, 4});
     builder.add(kMsoDrawing, {});
     builder.add(kObj, objRecord(0, 3));
     builder.add(kMsoDrawing, {});
     builder.add(kObj, objRecord(5, 4));
     builder.add(kBof, Bytes{0x00, 0x06, 0x20, 0x00});
     builder.add(kEof, {});
+    builder.add(kSelection, Bytes(16, 0));
     builder.add(kNote, noteRecord(4, 2));
     SheetData sheet;
     const auto book = builder.build(sheet);
@@ -196,9 +200,11 @@ TEST(DrawingAnchors, DeletedNoteRowTakesTheWholeDrawingObjectAndShapesBelowMoveU
     std::vector<std::uint16_t> ids;
     const Bytes joined = joinedDrawing(sheet, ids);
     // The note's shape, OBJ, text box part, TXO and CONTINUEs are gone (its NOTE goes with the
-    // other row records); the chart keeps its substream.
-    EXPECT_EQ(ids, (std::vector<std::uint16_t>{kBof, kMsoDrawing, kObj, kMsoDrawing, kObj,
-                                               kMsoDrawing, kObj, kBof, kEof, kNote, kEof}));
+    // other row records), and the saved selection of shapes; another record's CONTINUE stays,
+    // and the chart keeps its substream.
+    EXPECT_EQ(ids,
+              (std::vector<std::uint16_t>{kBof, kMsoDrawing, kObj, kOther, kContinue, kMsoDrawing,
+                                          kObj, kMsoDrawing, kObj, kBof, kEof, kNote, kEof}));
     // Containers hold exactly what is left; the drawing counts one shape less.
     EXPECT_EQ(readU32(joined, 4), joined.size() - 8);
     EXPECT_EQ(readU32(joined, 16), 6U);
