@@ -1,14 +1,19 @@
 // Records that name rows of their sheet follow the rows when one is deleted or when rows are
-// reordered: merged ranges, hyperlinks, notes, conditional formats, data validation, the
-// selection and horizontal page breaks. Drawing anchors are left alone; formula tokens follow
-// in formula_row_moves.cpp.
+// reordered. This file handles merged ranges, hyperlinks, notes, the selection and horizontal
+// page breaks, and hands the range lists of conditional formats, validations and shared
+// features (anchored_ranges.cpp), the drawing (drawing_anchors.cpp) and the data sources of
+// pivot tables and consolidations (source_ranges.cpp) to their own passes; formula tokens
+// follow in formula_row_moves.cpp.
 
 #include <algorithm>
 #include <optional>
 
 #include "archive/biff_stream.h"
 #include "archive/biff_strings.h"
+#include "archive/drawing_anchors.h"
 #include "archive/format_violation.h"
+#include "archive/row_ranges.h"
+#include "archive/source_ranges.h"
 #include "archive/workbook_io.h"
 
 namespace clivara::archive {
@@ -16,98 +21,6 @@ namespace clivara::archive {
 namespace {
 
 constexpr std::uint16_t kHLinkTooltip = 0x0800;
-constexpr int kLastRowIndex = 0xFFFF;
-
-struct Range {
-    int firstRow, lastRow, firstColumn, lastColumn;
-};
-
-// The rows of [firstRow, lastRow] after row `deleted` went away; nullopt when the range lay
-// only on that row. A range reaching the sheet's last row keeps reaching it.
-std::optional<Range> shiftRange(Range range, int deleted) {
-    if (range.lastRow < deleted) return range;
-    if (range.firstRow > deleted) {
-        --range.firstRow;
-        if (range.lastRow != kLastRowIndex) --range.lastRow;
-        return range;
-    }
-    if (range.firstRow == deleted && range.lastRow == deleted) return std::nullopt;
-    if (range.lastRow != kLastRowIndex) --range.lastRow;
-    return range;
-}
-
-// Reads and writes a list of ranges laid out as (u16 row, u16 row, u16 col, u16 col) or, with
-// byteColumns, (u16 row, u16 row, u8 col, u8 col).
-std::vector<Range> readRanges(std::span<const std::uint8_t> body, std::size_t at, std::size_t count,
-                              bool byteColumns) {
-    std::vector<Range> ranges;
-    const std::size_t size = byteColumns ? 6 : 8;
-    if (at + count * size > body.size()) throw FormatViolation("range list past its record");
-    for (std::size_t i = 0; i < count; ++i, at += size) {
-        Range range{readU16(body, at), readU16(body, at + 2), 0, 0};
-        if (byteColumns) {
-            range.firstColumn = body[at + 4];
-            range.lastColumn = body[at + 5];
-        } else {
-            range.firstColumn = readU16(body, at + 4);
-            range.lastColumn = readU16(body, at + 6);
-        }
-        ranges.push_back(range);
-    }
-    return ranges;
-}
-
-void putRange(std::vector<std::uint8_t>& out, const Range& range, bool byteColumns) {
-    putU16(out, static_cast<std::uint16_t>(range.firstRow));
-    putU16(out, static_cast<std::uint16_t>(range.lastRow));
-    if (byteColumns) {
-        out.push_back(static_cast<std::uint8_t>(range.firstColumn));
-        out.push_back(static_cast<std::uint8_t>(range.lastColumn));
-    } else {
-        putU16(out, static_cast<std::uint16_t>(range.firstColumn));
-        putU16(out, static_cast<std::uint16_t>(range.lastColumn));
-    }
-}
-
-std::vector<Range> shiftRanges(const std::vector<Range>& ranges, int deleted) {
-    std::vector<Range> kept;
-    for (const Range& range : ranges) {
-        if (auto shifted = shiftRange(range, deleted)) kept.push_back(*shifted);
-    }
-    return kept;
-}
-
-// Rewrites one sheet's kept records; each handler gets a record's body and returns its new
-// body, or nullopt to drop the record.
-class RecordEditor {
-  public:
-    explicit RecordEditor(SheetData& sheet) : sheet_(sheet) {}
-
-    std::vector<std::uint8_t> body(const KeptRecord& record) const {
-        const auto bytes = recordBytes(*sheet_.book, &sheet_, record);
-        return std::vector<std::uint8_t>(bytes.begin() + 4, bytes.end());
-    }
-
-    KeptRecord replaced(const KeptRecord& record, std::span<const std::uint8_t> newBody) {
-        std::vector<std::uint8_t> bytes;
-        putRecord(bytes, record.id, newBody);
-        KeptRecord kept = record;
-        kept.source = KeptRecord::Source::Owned;
-        kept.offset = static_cast<std::uint32_t>(sheet_.owned.size());
-        kept.size = static_cast<std::uint32_t>(bytes.size());
-        sheet_.owned.push_back(std::move(bytes));
-        return kept;
-    }
-
-  private:
-    SheetData& sheet_;
-};
-
-bool isEditable(const KeptRecord& record) {
-    return record.source == KeptRecord::Source::Stream ||
-           record.source == KeptRecord::Source::Owned;
-}
-
 // The body of a MERGEDCELLS record holding these ranges; nothing when none is left.
 std::optional<std::vector<std::uint8_t>> mergedCellsBody(const std::vector<Range>& kept) {
     if (kept.empty()) return std::nullopt;
@@ -148,55 +61,6 @@ std::optional<std::vector<std::uint8_t>> shiftNote(std::span<const std::uint8_t>
     std::vector<std::uint8_t> out(body.begin(), body.end());
     if (row > deleted) patchU16(out, 0, static_cast<std::uint16_t>(row - 1));
     return out;
-}
-
-std::vector<std::uint8_t> withSqref(std::span<const std::uint8_t> body, std::size_t at,
-                                    const std::vector<Range>& ranges) {
-    std::vector<std::uint8_t> out(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(at));
-    putU16(out, static_cast<std::uint16_t>(ranges.size()));
-    for (const Range& range : ranges) putRange(out, range, false);
-    return out;
-}
-
-std::optional<std::vector<std::uint8_t>> shiftConditional(std::span<const std::uint8_t> body,
-                                                          int deleted) {
-    const std::size_t count = readU16(body, 12);
-    const auto kept = shiftRanges(readRanges(body, 14, count, false), deleted);
-    if (kept.empty()) return std::nullopt;
-    auto out = withSqref(body, 12, kept);
-    Range bound = kept.front();
-    for (const Range& range : kept) {
-        bound.firstRow = std::min(bound.firstRow, range.firstRow);
-        bound.lastRow = std::max(bound.lastRow, range.lastRow);
-        bound.firstColumn = std::min(bound.firstColumn, range.firstColumn);
-        bound.lastColumn = std::max(bound.lastColumn, range.lastColumn);
-    }
-    std::vector<std::uint8_t> boundBytes;
-    putRange(boundBytes, bound, false);
-    std::copy(boundBytes.begin(), boundBytes.end(), out.begin() + 4);
-    return out;
-}
-
-// Where a DV record's list of ranges starts: after its flags, four strings and two formulas.
-std::size_t validationRangesAt(std::span<const std::uint8_t> body) {
-    ByteReader in(body);
-    in.u32();
-    for (int i = 0; i < 4; ++i) readUnicodeString16(in);
-    for (int i = 0; i < 2; ++i) {
-        const std::size_t length = in.u16();
-        in.skip(2);
-        in.skip(length);
-    }
-    return in.position();
-}
-
-std::optional<std::vector<std::uint8_t>> shiftValidation(std::span<const std::uint8_t> body,
-                                                         int deleted) {
-    const std::size_t at = validationRangesAt(body);
-    const std::size_t count = readU16(body, at);
-    const auto kept = shiftRanges(readRanges(body, at + 2, count, false), deleted);
-    if (kept.empty()) return std::nullopt;
-    return withSqref(body, at, kept);
 }
 
 std::vector<std::uint8_t> shiftSelection(std::span<const std::uint8_t> body, int deleted) {
@@ -286,18 +150,19 @@ std::optional<std::vector<std::uint8_t>> permuteMerged(std::span<const std::uint
 }  // namespace
 
 void shiftAnchoredRecords(SheetData& sheet, int deleted) {
+    shiftDrawingAnchors(sheet, deleted);  // first: it reads the notes' rows as they were
+    shiftSourceRanges(sheet, deleted);
     RecordEditor editor(sheet);
     std::vector<KeptRecord> result;
     result.reserve(sheet.records.size());
-    int droppedValidations = 0;
-    bool dropFollowers = false;  // CF records of a dropped CFHEADER, tooltip of a dropped HLINK
+    bool dropFollowers = false;  // the tooltip of a dropped HLINK
     for (const KeptRecord& record : sheet.records) {
         if (!isEditable(record)) {
             result.push_back(record);
             dropFollowers = false;
             continue;
         }
-        if (dropFollowers && (record.id == rec::kCf || record.id == kHLinkTooltip)) continue;
+        if (dropFollowers && record.id == kHLinkTooltip) continue;
         dropFollowers = false;
         std::optional<std::vector<std::uint8_t>> body;
         try {
@@ -316,14 +181,6 @@ void shiftAnchoredRecords(SheetData& sheet, int deleted) {
                 case rec::kNote:
                     body = shiftNote(old, deleted);
                     break;
-                case rec::kCfHeader:
-                    body = shiftConditional(old, deleted);
-                    dropFollowers = !body;
-                    break;
-                case rec::kDv:
-                    body = shiftValidation(old, deleted);
-                    if (!body) ++droppedValidations;
-                    break;
                 case rec::kSelection:
                     body = shiftSelection(old, deleted);
                     break;
@@ -340,22 +197,14 @@ void shiftAnchoredRecords(SheetData& sheet, int deleted) {
         }
         if (body) result.push_back(editor.replaced(record, *body));
     }
-    if (droppedValidations > 0) {
-        for (KeptRecord& record : result) {
-            if (record.id != rec::kDval || !isEditable(record)) continue;
-            auto body = editor.body(record);
-            if (body.size() < 18) continue;
-            const std::uint32_t count = readU32(body, 14);
-            const auto dropped = static_cast<std::uint32_t>(droppedValidations);
-            patchU32(body, 14, count > dropped ? count - dropped : 0);
-            record = editor.replaced(record, body);
-        }
-    }
     sheet.records = std::move(result);
+    shiftNewerRangeRecords(sheet, deleted);
 }
 
 void permuteAnchoredRecords(SheetData& sheet, int first0, int firstColumn0, int lastColumn0,
                             const std::vector<int>& newRowOf) {
+    permuteDrawingAnchors(sheet, first0, firstColumn0, lastColumn0, newRowOf);
+    permuteSourceRanges(sheet, first0, firstColumn0, lastColumn0, newRowOf);
     RecordEditor editor(sheet);
     const int count = static_cast<int>(newRowOf.size());
     auto moved = [&](int row, int firstColumn, int lastColumn) -> int {
@@ -402,6 +251,7 @@ void permuteAnchoredRecords(SheetData& sheet, int first0, int firstColumn0, int 
         }
         record = editor.replaced(record, body);
     }
+    permuteRangeRecords(sheet, first0, firstColumn0, lastColumn0, newRowOf);
 }
 
 }  // namespace clivara::archive

@@ -34,7 +34,8 @@ const std::vector<std::string> kGoodFixtures = {
     "lo-unicode.xls",         "lo-values.xls",
     "xlwt-clienti.xls",       "xlwt-dates1900.xls",
     "xlwt-dates1904.xls",     "xlwt-many-strings.xls",
-    "xlwt-numbers.xls"};
+    "xlwt-numbers.xls",       "lo-anchored.xls",
+    "crafted-anchored.xls",   "lo-pivot.xls"};
 
 std::string run(const std::string& command, bool& ok) {
     std::string output;
