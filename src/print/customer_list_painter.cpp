@@ -33,6 +33,10 @@ QFont listFont(double points, bool bold) {
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(points);
     font.setBold(bold);
+    // A letter spacing, however small (Qt keeps 1/64 px), turns off the cosmetic ligatures (ffi,
+    // fl...): the PDF then holds the letters themselves, so that its text can be searched and
+    // copied as typed.
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 0.05);
     return font;
 }
 
@@ -135,80 +139,111 @@ void drawTextLines(QPainter& painter, const QString& text, const TextLine* lines
 
 }  // namespace
 
+// Everything measured for one page size and resolution.
+class ListLayout {
+  public:
+    ListLayout(const CustomerList& source, QPagedPaintDevice& device)
+        : list(source),
+          pageWidth(device.width()),
+          pageHeight(device.height()),
+          dpiX(device.logicalDpiX()),
+          dpiY(device.logicalDpiY()),
+          point(dpiY / 72.0),
+          titleFont(listFont(14, true)),
+          infoFont(listFont(9, false)),
+          headingFont(listFont(8, true)),
+          bodyFont(listFont(8, false)),
+          titleMetrics(titleFont, &device),
+          infoMetrics(infoFont, &device),
+          headingMetrics(headingFont, &device),
+          bodyMetrics(bodyFont, &device),
+          measured(source.customerCount() * kListColumnCount) {}
+
+    const CustomerList& list;
+    int pageWidth;
+    int pageHeight;
+    int dpiX;
+    int dpiY;
+    double point;  // one typographic point in pixels
+    QFont titleFont;
+    QFont infoFont;
+    QFont headingFont;
+    QFont bodyFont;
+    QFontMetricsF titleMetrics;
+    QFontMetricsF infoMetrics;
+    QFontMetricsF headingMetrics;
+    QFontMetricsF bodyMetrics;
+
+    std::array<Column, kListColumnCount> columns;
+    std::array<QString, kListColumnCount> headings;
+    std::array<std::vector<TextLine>, kListColumnCount> headingLines;
+    int headingLineCount = 1;
+
+    // The parts of a page from top to bottom.
+    double bodyLine = 0;
+    double headingLine = 0;
+    double headingTop = 0;
+    double bodyTop = 0;
+    double blockGap = 0;
+
+    MeasuredList measured;
+    std::vector<customers::ListPage> pages;
+};
+
+void ListLayoutDeleter::operator()(ListLayout* layout) const {
+    delete layout;
+}
+
 void useListPageLayout(QPagedPaintDevice& device) {
     device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
                                      QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
 }
 
-PaintResult paintCustomerList(const CustomerList& list, QPagedPaintDevice& device,
-                              const Progress& progress) {
+ListLayoutPtr layOutCustomerList(const CustomerList& list, QPagedPaintDevice& device,
+                                 const Progress& progress) {
     const std::size_t customers = list.customerCount();
-    const auto report = [&progress](std::size_t done, std::size_t total) {
-        return !progress || progress(static_cast<int>(done), static_cast<int>(total));
-    };
-
-    QPainter painter;
-    if (!painter.begin(&device)) {
-        return PaintResult::Failed;
-    }
-    const double pageWidth = device.width();
-    const double pageHeight = device.height();
-    const double point = device.logicalDpiY() / 72.0;  // one typographic point in pixels
-
-    const QFont titleFont = listFont(14, true);
-    const QFont infoFont = listFont(9, false);
-    const QFont headingFont = listFont(8, true);
-    const QFont bodyFont = listFont(8, false);
-    const QFontMetricsF titleMetrics(titleFont, &device);
-    const QFontMetricsF infoMetrics(infoFont, &device);
-    const QFontMetricsF headingMetrics(headingFont, &device);
-    const QFontMetricsF bodyMetrics(bodyFont, &device);
+    ListLayoutPtr layout(new ListLayout(list, device));
+    ListLayout& l = *layout;
+    const double point = l.point;
 
     // Columns: their shares of the width, each with a gap on its right.
     const double columnGap = 4 * point;
-    std::array<Column, kListColumnCount> columns;
     double left = 0;
     for (std::size_t c = 0; c < kListColumnCount; ++c) {
-        const double width = pageWidth * kListColumns[c].share / 100.0;
-        columns[c] = {left, std::max(width - columnGap, point)};
+        const double width = l.pageWidth * kListColumns[c].share / 100.0;
+        l.columns[c] = {left, std::max(width - columnGap, point)};
         left += width;
     }
 
     // The column headings, wrapped like any text.
-    std::array<QString, kListColumnCount> headings;
-    std::array<std::vector<TextLine>, kListColumnCount> headingLines;
-    int headingLineCount = 1;
     for (std::size_t c = 0; c < kListColumnCount; ++c) {
-        headings[c] = QString::fromUtf8(kListColumns[c].heading.data(),
-                                        static_cast<qsizetype>(kListColumns[c].heading.size()));
-        headingLineCount =
-            std::max(headingLineCount, wrapText(headings[c], headingFont, headingMetrics, &device,
-                                                columns[c].textWidth, headingLines[c]));
+        l.headings[c] = QString::fromUtf8(kListColumns[c].heading.data(),
+                                          static_cast<qsizetype>(kListColumns[c].heading.size()));
+        l.headingLineCount = std::max(
+            l.headingLineCount, wrapText(l.headings[c], l.headingFont, l.headingMetrics, &device,
+                                         l.columns[c].textWidth, l.headingLines[c]));
     }
 
-    // The parts of a page from top to bottom.
-    const double bodyLine = bodyMetrics.lineSpacing();
-    const double headingLine = headingMetrics.lineSpacing();
-    const double titleTop = 0;
-    const double headingTop = titleMetrics.lineSpacing() + 6 * point;
-    const double bodyTop = headingTop + headingLineCount * headingLine + 4 * point;
-    const double footerHeight = bodyMetrics.lineSpacing() + 6 * point;
-    const double blockGap = 3 * point;
+    l.bodyLine = l.bodyMetrics.lineSpacing();
+    l.headingLine = l.headingMetrics.lineSpacing();
+    l.headingTop = l.titleMetrics.lineSpacing() + 6 * point;
+    l.bodyTop = l.headingTop + l.headingLineCount * l.headingLine + 4 * point;
+    l.blockGap = 3 * point;
+    const double footerHeight = l.bodyMetrics.lineSpacing() + 6 * point;
 
     customers::PageMeasures measures;
-    measures.bodyHeight = std::max(pageHeight - bodyTop - footerHeight, bodyLine);
-    measures.lineHeight = bodyLine;
-    measures.blockGap = blockGap;
-    measures.totalHeight = headingMetrics.lineSpacing() + 4 * point;
+    measures.bodyHeight = std::max(l.pageHeight - l.bodyTop - footerHeight, l.bodyLine);
+    measures.lineHeight = l.bodyLine;
+    measures.blockGap = l.blockGap;
+    measures.totalHeight = l.headingMetrics.lineSpacing() + 4 * point;
 
     // Measuring every cell: the lines of each customer's block.
-    MeasuredList measured(customers * kListColumnCount);
     std::vector<int> blockLines(customers, 1);
     std::vector<TextLine> wrapped;
+    const auto total = static_cast<int>(customers);
     for (std::size_t i = 0; i < customers; ++i) {
-        if (i % kProgressStep == 0 && !report(i, customers * 2)) {
-            painter.end();
-            return PaintResult::Cancelled;
+        if (i % kProgressStep == 0 && progress && !progress(static_cast<int>(i), total)) {
+            return nullptr;
         }
         int lines = 1;
         for (std::size_t c = 0; c < kListColumnCount; ++c) {
@@ -216,16 +251,40 @@ PaintResult paintCustomerList(const CustomerList& list, QPagedPaintDevice& devic
             if (text.empty()) {
                 continue;
             }
-            const int cellLines = wrapText(cellString(text), bodyFont, bodyMetrics, &device,
-                                           columns[c].textWidth, wrapped);
-            measured.setCell(i * kListColumnCount + c, cellLines, wrapped);
+            const int cellLines = wrapText(cellString(text), l.bodyFont, l.bodyMetrics, &device,
+                                           l.columns[c].textWidth, wrapped);
+            l.measured.setCell(i * kListColumnCount + c, cellLines, wrapped);
             lines = std::max(lines, cellLines);
         }
         blockLines[i] = lines;
     }
+    if (progress && !progress(total, total)) {
+        return nullptr;
+    }
+    l.pages = customers::paginate(blockLines, measures);
+    return layout;
+}
 
-    const std::vector<customers::ListPage> pages = customers::paginate(blockLines, measures);
-    const int pageCount = static_cast<int>(pages.size());
+int pageCount(const ListLayout& layout) {
+    return static_cast<int>(layout.pages.size());
+}
+
+bool fitsDevice(const ListLayout& layout, QPagedPaintDevice& device) {
+    return layout.pageWidth == device.width() && layout.pageHeight == device.height() &&
+           layout.dpiX == device.logicalDpiX() && layout.dpiY == device.logicalDpiY();
+}
+
+PaintResult paintCustomerList(const ListLayout& l, QPagedPaintDevice& device,
+                              const Progress& progress) {
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        return PaintResult::Failed;
+    }
+    const CustomerList& list = l.list;
+    const double point = l.point;
+    const double pageWidth = l.pageWidth;
+    const double pageHeight = l.pageHeight;
+    const int pages = pageCount(l);
     const QString title = QString::fromUtf8(CustomerList::title().data(),
                                             static_cast<qsizetype>(CustomerList::title().size()));
     const QString archiveName = QString::fromStdString(list.archiveName());
@@ -237,9 +296,8 @@ PaintResult paintCustomerList(const CustomerList& list, QPagedPaintDevice& devic
     strongRule.setWidthF(0.8 * point);
     QPen textPen(Qt::black);
 
-    for (int p = 0; p < pageCount; ++p) {
-        if (!report(customers + static_cast<std::size_t>(p) * customers / pages.size(),
-                    customers * 2)) {
+    for (int p = 0; p < pages; ++p) {
+        if (progress && !progress(p, pages)) {
             painter.end();
             return PaintResult::Cancelled;
         }
@@ -247,36 +305,36 @@ PaintResult paintCustomerList(const CustomerList& list, QPagedPaintDevice& devic
             painter.end();
             return PaintResult::Failed;
         }
-        const customers::ListPage& page = pages[static_cast<std::size_t>(p)];
+        const customers::ListPage& page = l.pages[static_cast<std::size_t>(p)];
 
         // The title with the archive's name, and the date on the right.
         painter.setPen(textPen);
-        painter.setFont(infoFont);
-        const double dateWidth = infoMetrics.horizontalAdvance(printedOn);
-        const double titleBaseline = titleTop + titleMetrics.ascent();
+        painter.setFont(l.infoFont);
+        const double dateWidth = l.infoMetrics.horizontalAdvance(printedOn);
+        const double titleBaseline = l.titleMetrics.ascent();
         painter.drawText(QPointF(pageWidth - dateWidth, titleBaseline), printedOn);
-        painter.setFont(titleFont);
+        painter.setFont(l.titleFont);
         painter.drawText(QPointF(0, titleBaseline), title);
-        const double nameLeft = titleMetrics.horizontalAdvance(title) + 12 * point;
-        painter.setFont(infoFont);
+        const double nameLeft = l.titleMetrics.horizontalAdvance(title) + 12 * point;
+        painter.setFont(l.infoFont);
         const double nameRoom = pageWidth - dateWidth - 12 * point - nameLeft;
         painter.drawText(QPointF(nameLeft, titleBaseline),
-                         infoMetrics.elidedText(archiveName, Qt::ElideMiddle, nameRoom));
+                         l.infoMetrics.elidedText(archiveName, Qt::ElideMiddle, nameRoom));
 
         // The column headings over a rule.
-        painter.setFont(headingFont);
+        painter.setFont(l.headingFont);
         for (std::size_t c = 0; c < kListColumnCount; ++c) {
-            drawTextLines(painter, headings[c], headingLines[c].data(), headingLines[c].size(), 0,
-                          headingLineCount, columns[c].left, headingTop, headingLine,
-                          headingMetrics.ascent());
+            drawTextLines(painter, l.headings[c], l.headingLines[c].data(),
+                          l.headingLines[c].size(), 0, l.headingLineCount, l.columns[c].left,
+                          l.headingTop, l.headingLine, l.headingMetrics.ascent());
         }
-        const double headingBottom = headingTop + headingLineCount * headingLine + 2 * point;
+        const double headingBottom = l.headingTop + l.headingLineCount * l.headingLine + 2 * point;
         painter.setPen(strongRule);
         painter.drawLine(QPointF(0, headingBottom), QPointF(pageWidth, headingBottom));
 
         // The customers' blocks, a light rule under each.
-        double top = bodyTop;
-        painter.setFont(bodyFont);
+        double top = l.bodyTop;
+        painter.setFont(l.bodyFont);
         for (const customers::BlockSlice& slice : page.slices) {
             painter.setPen(textPen);
             for (std::size_t c = 0; c < kListColumnCount; ++c) {
@@ -285,34 +343,45 @@ PaintResult paintCustomerList(const CustomerList& list, QPagedPaintDevice& devic
                     continue;
                 }
                 const auto [lines, lineCount] =
-                    measured.lines(slice.customer * kListColumnCount + c);
+                    l.measured.lines(slice.customer * kListColumnCount + c);
                 drawTextLines(painter, cellString(text), lines, lineCount, slice.firstLine,
-                              slice.lineCount, columns[c].left, top, bodyLine,
-                              bodyMetrics.ascent());
+                              slice.lineCount, l.columns[c].left, top, l.bodyLine,
+                              l.bodyMetrics.ascent());
             }
-            top += slice.lineCount * bodyLine + blockGap;
+            top += slice.lineCount * l.bodyLine + l.blockGap;
             if (slice.lastSlice) {
                 painter.setPen(rule);
-                const double y = top - blockGap / 2;
+                const double y = top - l.blockGap / 2;
                 painter.drawLine(QPointF(0, y), QPointF(pageWidth, y));
             }
         }
         painter.setPen(textPen);
         if (page.showsTotal) {
-            painter.setFont(headingFont);
-            painter.drawText(QPointF(0, top + 4 * point + headingMetrics.ascent()),
+            painter.setFont(l.headingFont);
+            painter.drawText(QPointF(0, top + 4 * point + l.headingMetrics.ascent()),
                              QString::fromStdString(list.totalLine()));
         }
 
         // "Pagina N di M", centred at the foot.
-        painter.setFont(bodyFont);
-        const QString pageText = QString::fromStdString(CustomerList::pageLine(p + 1, pageCount));
-        painter.drawText(QPointF((pageWidth - bodyMetrics.horizontalAdvance(pageText)) / 2,
-                                 pageHeight - bodyMetrics.descent()),
+        painter.setFont(l.bodyFont);
+        const QString pageText = QString::fromStdString(CustomerList::pageLine(p + 1, pages));
+        painter.drawText(QPointF((pageWidth - l.bodyMetrics.horizontalAdvance(pageText)) / 2,
+                                 pageHeight - l.bodyMetrics.descent()),
                          pageText);
     }
-    report(customers * 2, customers * 2);
+    if (progress) {
+        progress(pages, pages);
+    }
     return painter.end() ? PaintResult::Done : PaintResult::Failed;
+}
+
+PaintResult paintCustomerList(const CustomerList& list, QPagedPaintDevice& device,
+                              const Progress& progress) {
+    const ListLayoutPtr layout = layOutCustomerList(list, device, progress);
+    if (!layout) {
+        return PaintResult::Cancelled;
+    }
+    return paintCustomerList(*layout, device, progress);
 }
 
 }  // namespace clivara::print
