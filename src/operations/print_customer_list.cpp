@@ -1,5 +1,6 @@
 #include "operations/print_customer_list.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QProgressDialog>
 #include <QTimer>
 #include <algorithm>
+#include <cstddef>
 #include <optional>
 #include <utility>
 
@@ -23,8 +25,9 @@ namespace {
 
 const QString kPrintTitle = QStringLiteral("Stampa Elenco Clienti");
 
-// The progress dialog waits this long before it shows, so that short lists print without it.
-constexpr int kProgressDelayMs = 400;
+// Lists this long show their progress from the start (and the events go on meanwhile);
+// shorter ones are laid out and painted in well under a second, without either.
+constexpr std::size_t kLongList = 2000;
 
 // Painting on the print preview: its engine records the pages as pictures. Anything else is
 // a printer or a PDF file.
@@ -52,25 +55,35 @@ CustomerListPrint::CustomerListPrint(customers::CustomerList list, QWidget* pare
 
 CustomerListPrint::Outcome CustomerListPrint::print(QPrinter& printer) {
     if (busy_) {
-        // A new request while the list is being laid out or painted (the events go on
-        // meanwhile): the work under way answers it.
-        return Outcome::Cancelled;
+        // The events go on while a long list is laid out or painted, but the progress dialog
+        // keeps the user's input away; a request arriving anyway is left to the work under way.
+        return Outcome::Busy;
     }
     const BusyScope busy(busy_);
     const bool preview = paintsPreview(printer);
+    const bool longList = list_.customerCount() >= kLongList;
 
-    QProgressDialog progress(parent_);
+    // Over the dialog that asked for the printing (the preview), so that it is not hidden
+    // behind it.
+    QWidget* modal = QApplication::activeModalWidget();
+    QProgressDialog progress(modal != nullptr ? modal : parent_);
     progress.setWindowTitle(kPrintTitle);
     progress.setCancelButtonText(QStringLiteral("Annulla"));
     progress.setWindowModality(Qt::ApplicationModal);
-    progress.setMinimumDuration(kProgressDelayMs);
     progress.setAutoReset(false);
     progress.setAutoClose(false);
-    const auto step = [&progress](const QString& label) {
+    const auto step = [&progress, longList](const QString& label) {
         progress.setLabelText(label);
         progress.setRange(0, 1);
         progress.setValue(0);
-        return [&progress](int done, int total) {
+        if (longList) {
+            // Shown at once, so that it is modal before the first events are processed.
+            progress.show();
+        }
+        return [&progress, longList](int done, int total) {
+            if (!longList) {
+                return true;
+            }
             progress.setMaximum(std::max(total, 1));
             progress.setValue(std::min(done, progress.maximum()));
             QCoreApplication::processEvents();
@@ -131,7 +144,8 @@ void showCustomerListPreview(Form1& form) {
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [&print, &dialog, &failed](QPrinter* target) {
                          const CustomerListPrint::Outcome outcome = print->print(*target);
-                         if (outcome == CustomerListPrint::Outcome::Printed) {
+                         if (outcome == CustomerListPrint::Outcome::Printed ||
+                             outcome == CustomerListPrint::Outcome::Busy) {
                              return;
                          }
                          // A cancelled or failed layout leaves nothing worth showing: the

@@ -14,16 +14,17 @@ namespace clivara::operations {
 // "Stampa Elenco Clienti": the printed list of the open archive's customers, painted on the
 // print preview or on the printer (or PDF file) chosen there. The layout is made once per page
 // size and resolution and kept, so that printing what the preview shows only paints it.
-// While the work goes on a progress dialog over parent shows how far it is and lets the user
-// cancel it; the events are processed meanwhile, so the windows keep repainting.
+// For long lists a modal progress dialog over parent shows how far the work is and lets the
+// user cancel it; the events are processed meanwhile, so the windows keep repainting.
 class CustomerListPrint {
   public:
     CustomerListPrint(customers::CustomerList list, QWidget* parent);
 
-    enum class Outcome { Printed, Cancelled, Failed };
+    enum class Outcome { Printed, Cancelled, Failed, Busy };
 
     // Lays the list out if needed and paints it on printer. A cancel during the layout paints
-    // nothing; a cancel while painting a PDF file removes the unfinished file.
+    // nothing; a cancel while painting a PDF file removes the unfinished file. Busy when
+    // called again while the list is being printed.
     Outcome print(QPrinter& printer);
 
     // The last printing's outcome, and how many times a layout was made.
