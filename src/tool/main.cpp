@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "tool/tool_commands.h"
+#ifdef CLIVARA_TOOL_PRINTS
+#include "print/customer_list_pdf.h"
+#endif
 
 namespace {
 
@@ -20,6 +23,8 @@ constexpr std::string_view kUsage =
     "  clivara-archivio copy IN OUT    apre IN e lo salva in OUT\n"
     "  clivara-archivio new OUT        crea un archivio vuoto (non sovrascrive mai)\n"
     "  clivara-archivio sample OUT     crea un archivio con alcuni clienti di prova\n"
+    "  clivara-archivio elenco FILE OUT.pdf\n"
+    "                                  scrive in PDF l'elenco clienti da stampare\n"
     "Uscita: 0 archivio in ordine, 1 archivio aperto ma con problemi, 2 archivio illeggibile "
     "o comando non riuscito.\n";
 
@@ -34,6 +39,11 @@ int main(int argc, char** argv) {
     if (args.size() == 3 && command == "copy") return copyArchive(args[1], args[2], std::cerr);
     if (args.size() == 2 && command == "new") return writeNewArchive(args[1], false, std::cerr);
     if (args.size() == 2 && command == "sample") return writeNewArchive(args[1], true, std::cerr);
+#ifdef CLIVARA_TOOL_PRINTS
+    if (args.size() == 3 && command == "elenco") {
+        return clivara::print::writeCustomerListPdf(args[1], args[2], std::cerr);
+    }
+#endif
     if (args.size() == 1 && (command == "--help" || command == "-h" || command == "help")) {
         std::cout << kUsage;
         return kExitSound;

@@ -274,6 +274,7 @@ void Form1::buildMenus() {
     connect(mnuM, &QAction::triggered, this, [this] { mnuM_Click(); });
     connect(mnuE, &QAction::triggered, this, [this] { mnuE_Click(); });
     connect(mnuP, &QAction::triggered, this, [this] { mnuP_Click(); });
+    connect(MnStampa, &QAction::triggered, this, [this] { MnStampa_Click(); });
 }
 
 QString Form1::fieldText(int n) const {

@@ -61,7 +61,7 @@ class Form1 : public QMainWindow {
     QAction* mnuM = nullptr;      // "Modifica Cliente"
     QAction* mnuE = nullptr;      // "Elimina Cliente"
     QAction* mnuP = nullptr;      // "Pulisci Campi"
-    QAction* MnStampa = nullptr;  // "Stampa Elenco Clienti" (no action)
+    QAction* MnStampa = nullptr;  // "Stampa Elenco Clienti"
     QAction* MnEsci = nullptr;    // "Esci"
     QAction *MnRubrica = nullptr, *MnPratica = nullptr, *MenuCarta = nullptr,
             *MNRicorsi = nullptr;  // entries without action
@@ -109,6 +109,7 @@ class Form1 : public QMainWindow {
     void mnuA_Click();
     void mnuM_Click();
     void mnuE_Click();
+    void MnStampa_Click();  // the print preview of the list (print_customer_list.cpp)
     void SortArchive();
     void FillCustomerList();
     void ReloadCustomerList();

@@ -158,8 +158,7 @@ class Form1LayoutTest : public QObject {
             form.setFieldText(n, QStringLiteral("v%1").arg(n));
         }
         form.comboAddItems({"Rossi", "Bianchi"});
-        for (QAction* inert :
-             {form.MnRubrica, form.MnStampa, form.MnPratica, form.MenuCarta, form.MNRicorsi}) {
+        for (QAction* inert : {form.MnRubrica, form.MnPratica, form.MenuCarta, form.MNRicorsi}) {
             inert->trigger();
         }
         for (int n = 1; n <= 13; ++n) {
@@ -168,13 +167,17 @@ class Form1LayoutTest : public QObject {
         }
         QCOMPARE(form.Combo1->count(), 2);
         OperationCalls& calls = operationCalls();
-        QCOMPARE(calls.add + calls.modify + calls.erase + calls.esci + calls.comboChange, 0);
+        QCOMPARE(
+            calls.add + calls.modify + calls.erase + calls.esci + calls.comboChange + calls.print,
+            0);
 
         form.mnuA->trigger();
         form.mnuM->trigger();
         form.mnuE->trigger();
+        form.MnStampa->trigger();
         form.MnEsci->trigger();
         QCOMPARE(calls.add, 1);
+        QCOMPARE(calls.print, 1);
         QCOMPARE(calls.modify, 1);
         QCOMPARE(calls.erase, 1);
         QCOMPARE(calls.esci, 1);

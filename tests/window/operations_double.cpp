@@ -50,3 +50,7 @@ void Form1::mnuM_Click() {
 void Form1::mnuE_Click() {
     ++operationCalls().erase;
 }
+
+void Form1::MnStampa_Click() {
+    ++operationCalls().print;
+}

@@ -18,6 +18,7 @@ struct OperationCalls {
     int add = 0;
     int modify = 0;
     int erase = 0;
+    int print = 0;
     std::function<void(Form1&)> onComboChange;
     std::function<void(Form1&)> onFormActivate;
 };
