@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tool/search_command.h"
 #include "tool/tool_commands.h"
 
 namespace {
@@ -20,6 +21,9 @@ constexpr std::string_view kUsage =
     "  clivara-archivio copy IN OUT    apre IN e lo salva in OUT\n"
     "  clivara-archivio new OUT        crea un archivio vuoto (non sovrascrive mai)\n"
     "  clivara-archivio sample OUT     crea un archivio con alcuni clienti di prova\n"
+    "  clivara-archivio cerca FILE TESTO...\n"
+    "                                  stampa riga, ID e Ragione Sociale dei clienti che\n"
+    "                                  contengono tutte le parole (uscita 1: nessuno)\n"
     "Uscita: 0 archivio in ordine, 1 archivio aperto ma con problemi, 2 archivio illeggibile "
     "o comando non riuscito.\n";
 
@@ -34,6 +38,9 @@ int main(int argc, char** argv) {
     if (args.size() == 3 && command == "copy") return copyArchive(args[1], args[2], std::cerr);
     if (args.size() == 2 && command == "new") return writeNewArchive(args[1], false, std::cerr);
     if (args.size() == 2 && command == "sample") return writeNewArchive(args[1], true, std::cerr);
+    if (args.size() >= 3 && command == "cerca") {
+        return searchArchive(args[1], {args.begin() + 2, args.end()}, std::cout, std::cerr);
+    }
     if (args.size() == 1 && (command == "--help" || command == "-h" || command == "help")) {
         std::cout << kUsage;
         return kExitSound;
