@@ -256,22 +256,36 @@ std::vector<std::size_t> CustomerSearchIndex::find(std::string_view query) const
     if (words.empty() || customers_.empty()) return {};
     std::vector<std::vector<std::string>> needles;
     needles.reserve(words.size());
-    for (const std::string_view word : words) needles.push_back(needlesOf(word));
+    bool asTyped = true;  // every word is found only as typed, not by its digits
+    bool separatorsOnly = false;
+    for (const std::string_view word : words) {
+        needles.push_back(needlesOf(word));
+        asTyped = asTyped && needles.back().size() == 1;
+        separatorsOnly = separatorsOnly || word.find_first_of("0123456789") == word.npos;
+    }
+    // A telephone number typed with spaces ("+39 06 1656160") is also one number. Its digits
+    // find more than the words only where a word is not found by its own digits: the prefix
+    // in front, or a word of separators alone ("06 - 1656160").
+    std::string number;
+    if (words.size() > 1 &&
+        (words.front().starts_with('+') || words.front().starts_with("00") || separatorsOnly)) {
+        number = phoneDigits(folded);
+    }
+    asTyped = asTyped && number.empty();
+
     // The longest word finds the fewest customers: it scans the whole index, the others look
-    // only at the customers it found.
+    // only at the customers it found. While the user types on, a query that extends the last
+    // one and whose words are all found as typed can only find fewer: only those are looked at.
     std::stable_sort(needles.begin(), needles.end(), [](const auto& a, const auto& b) {
         return a.front().size() > b.front().size();
     });
-    std::vector<std::size_t> found = scanAll(needles.front());
-    for (std::size_t w = 1; w < needles.size(); ++w) {
+    const bool narrowing = asTyped && last_.valid && folded.starts_with(last_.folded);
+    std::vector<std::size_t> found = narrowing ? last_.found : scanAll(needles.front());
+    for (std::size_t w = narrowing ? 0 : 1; w < needles.size(); ++w) {
         std::erase_if(found, [&](std::size_t i) { return !holdsAny(i, needles[w]); });
     }
-    // A telephone number typed with spaces ("+39 06 1656160") is also one number.
-    if (words.size() > 1) {
-        if (std::string digits = phoneDigits(folded); !digits.empty()) {
-            found = mergeUnique(std::move(found), scanAll({digits}));
-        }
-    }
+    if (!number.empty()) found = mergeUnique(std::move(found), scanAll({number}));
+    last_ = {true, folded, found};
     return found;
 }
 

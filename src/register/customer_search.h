@@ -52,7 +52,8 @@ class CustomerSearchIndex {
     // "Partita IVA", as the sheet gave them when the index was built.
     std::string_view shown(std::size_t i, Shown what) const;
 
-    // The positions of the matching customers, in sheet order.
+    // The positions of the matching customers, in sheet order. The last answer is kept to
+    // narrow the next one while the user types on, so one index serves one thread.
     std::vector<std::size_t> find(std::string_view query) const;
 
   private:
@@ -74,6 +75,12 @@ class CustomerSearchIndex {
     std::string text_;
     std::string shown_;
     std::vector<std::size_t> shownEnds_;  // four per customer
+    struct LastAnswer {
+        bool valid = false;
+        std::string folded;
+        std::vector<std::size_t> found;
+    };
+    mutable LastAnswer last_;
 };
 
 }  // namespace clivara::customers

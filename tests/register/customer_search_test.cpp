@@ -141,11 +141,29 @@ TEST(CustomerSearch, TelephoneNumbersInAnyForm) {
                         {"061656160", {2, 3, 4}},
                         {"06 1656160", {2, 3, 4}},
                         {"+39 061656160", {2, 3, 4}},
+                        {"06 - 1656160", {2, 3, 4}},
+                        {"0039 06 165", {2, 3, 4}},
                         {"165", {2, 3, 4, 5}},
                         {"1656161", {5}},
                         // digits of a note that is not a number alone are not joined
                         {"061656161", {}},
                     });
+}
+
+// Typing on narrows the last answer; every answer is still what a fresh index gives.
+TEST(CustomerSearch, AnswersWhileTypingEqualFreshAnswers) {
+    const Workbook book = Workbook::open(CLIVARA_FIXTURES "/lo-clienti.xls");
+    const Sheet& clienti = *book.sheet("Clienti");
+    const CustomerSearchIndex typing(clienti);
+    for (const std::string typed :
+         {"r",          "ro",       "rom",       "roma", "roma ", "roma b",       "roma bi",
+          "roma b",     "roma",     "+",         "+3",   "+39",   "+39 ",         "+39 0",
+          "+39 06",     "+39 06 4", "+39 06 44", "0",    "00",    "003",          "0039",
+          "00390",      "003906",   "06",        "06 ",  "06 -",  "06 - ",        "06 - 4",
+          "06 - 44556", "(",        "(0",        "(06",  "(06)",  "(06) 4455667", "caff",
+          "caffè",      "caffè 0",  "caffè 08"}) {
+        EXPECT_EQ(typing.find(typed), CustomerSearchIndex(clienti).find(typed)) << typed;
+    }
 }
 
 TEST(CustomerSearch, ShownTextsAndCurrency) {
