@@ -22,6 +22,10 @@ namespace {
 // Closes every folded field in the index; folded text never holds it (controls fold to a
 // space), so neither does a folded word.
 constexpr char kFieldEnd = '\x1f';
+constexpr std::size_t kSample = 64;
+// The estimate may be far off (long notes in the sample, rows of formatting only below): it
+// never reserves more than this at once.
+constexpr std::size_t kMostReserved = std::size_t{64} << 20;
 
 // Folds one character at a time: plain ASCII directly, every other character through ICU
 // once, then from a cache. Folding characters one by one gives the same result as folding
@@ -45,10 +49,15 @@ class Folder {
         const auto length = static_cast<int32_t>(text.size());
         int32_t i = 0;
         while (i < length) {
-            const std::uint8_t byte = bytes[i];
-            if (byte < 0x80) {
-                out.push_back(foldAscii(byte));
-                ++i;
+            if (bytes[i] < 0x80) {
+                int32_t end = i + 1;
+                while (end < length && bytes[end] < 0x80) ++end;
+                const std::size_t at = out.size();
+                out.append(text.data() + i, static_cast<std::size_t>(end - i));
+                for (std::size_t k = at; k < out.size(); ++k) {
+                    out[k] = foldAscii(static_cast<std::uint8_t>(out[k]));
+                }
+                i = end;
                 continue;
             }
             UChar32 c = 0;
@@ -179,6 +188,19 @@ CustomerSearchIndex::CustomerSearchIndex(const archive::Sheet& clienti)
     };
     for (int row = kFirstCustomerRow; row <= last; ++row) {
         if (clienti.isEmpty(row, kNameColumn)) continue;
+        // After a first sample of customers, room for the rest in one allocation rather than
+        // a copy of the whole text at every doubling.
+        if (customers_.size() == kSample) {
+            const auto rest = static_cast<std::size_t>(last - row + 1);
+            auto roomFor = [&](const std::string& sample) {
+                return sample.size() +
+                       std::min(sample.size() / kSample * rest * 5 / 4, kMostReserved);
+            };
+            text_.reserve(roomFor(text_));
+            shown_.reserve(roomFor(shown_));
+            customers_.reserve(customers_.size() + rest);
+            shownEnds_.reserve(4 * (customers_.size() + rest));
+        }
         customers_.push_back({row, text_.size(), shown_.size()});
         phones.clear();
         for (int column = 1; column <= kFieldCount; ++column) {
