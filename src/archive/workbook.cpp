@@ -4,6 +4,7 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <optional>
 #include <stdexcept>
@@ -26,6 +27,11 @@ constexpr std::size_t kMaxCellText = 32767;
 
 bool sameColumn(const Cell& cell, std::uint16_t column) {
     return cell.column < column;
+}
+
+std::uint64_t nextRevision() {
+    static std::atomic<std::uint64_t> counter{0};
+    return ++counter;
 }
 
 void checkCell(int row, int column) {
@@ -264,6 +270,7 @@ void Sheet::setTextLike(int row, int column, std::string_view text, int modelRow
         throw ArchiveError(ArchiveProblem::TextTooLong, messages::textTooLong(length));
     }
     SheetData& sheet = *data_;
+    sheet.revision = nextRevision();
     WorkbookData& book = *sheet.book;
     const int row0 = row - 1, column0 = column - 1;
     Cell* existing = sheet.find(row0, column0);
@@ -369,6 +376,10 @@ int Sheet::endDown(int row, int column) const {
     return kLastRow;
 }
 
+std::uint64_t Sheet::revision() const {
+    return data_->revision;
+}
+
 int Sheet::lastUsedRow() const {
     for (std::size_t r = data_->rows.size(); r > 0; --r) {
         if (!data_->rows[r - 1].cells.empty()) return static_cast<int>(r);
@@ -379,6 +390,7 @@ int Sheet::lastUsedRow() const {
 void Sheet::deleteRow(int row) {
     checkCell(row, 1);
     SheetData& sheet = *data_;
+    sheet.revision = nextRevision();
     followDeletedRowInFormulas(sheet, row - 1);
     const auto index = static_cast<std::size_t>(row - 1);
     if (index < sheet.rows.size())
@@ -406,6 +418,7 @@ void Sheet::permuteRows(int firstRow, int firstColumn, int lastColumn, std::span
     if (identity) return;
 
     SheetData& sheet = *data_;
+    sheet.revision = nextRevision();
     followPermutedRowsInFormulas(sheet, firstRow - 1, firstColumn - 1, lastColumn - 1, newRowOf);
     const int first0 = firstRow - 1;
     const auto low = static_cast<std::uint16_t>(firstColumn - 1);
@@ -473,6 +486,7 @@ void Workbook::bindSheets() {
     sheets_.reserve(data_->sheets.size());
     for (SheetData& sheetData : data_->sheets) {
         sheetData.book = data_.get();
+        sheetData.revision = nextRevision();
         sheets_.push_back(Sheet(&sheetData));
     }
 }

@@ -71,6 +71,13 @@ class Sheet {
     // firstRow + order[i] held in those columns, values and formats. Other cells stay.
     void permuteRows(int firstRow, int firstColumn, int lastColumn, std::span<const int> order);
 
+    // A number that changes with every change of the sheet's cells or rows, and with every
+    // rebinding of the workbook's sheets (open, copy, rollback), drawn from one counter of the
+    // process: two states of any sheets carry the same number only when one is an unchanged
+    // copy of the other. What is derived from the cells (a search index) compares it to know
+    // whether it is still current.
+    std::uint64_t revision() const;
+
     SheetData& data() { return *data_; }
     const SheetData& data() const { return *data_; }
 

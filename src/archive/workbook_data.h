@@ -102,6 +102,7 @@ class SheetData {
     Row& rowForWrite(int row0);
 
     WorkbookData* book = nullptr;  // set when the owning Workbook binds its sheets
+    std::uint64_t revision = 0;    // see Sheet::revision()
 };
 
 // A substream of the workbook stream after the globals, in stream order.

@@ -39,6 +39,14 @@ void ignoringErrors(Step&& step) {
     }
 }
 
+// Field i receives the cell of column i, converted to text; an empty cell blanks its field.
+// Each field runs its own rule for changes (the tax code's upper case).
+void putRowIntoFields(Form1& form, const Sheet& clienti, int row) {
+    for (int field = 1; field <= kFieldCount; ++field) {
+        form.setFieldText(field, QString::fromStdString(clienti.text(row, field)));
+    }
+}
+
 }  // namespace
 
 bool Form1::AddCustomerNames(int firstRow, bool stopAtEmpty) {
@@ -126,10 +134,12 @@ void Form1::Combo1_Click(int chosenIndex) {
                 continue;
             }
             setComboText(QString::fromStdString(clienti.text(row, kNameColumn)));
-            for (int field = 1; field <= kFieldCount; ++field) {
-                setFieldText(field, QString::fromStdString(clienti.text(row, field)));
-            }
+            putRowIntoFields(*this, clienti, row);
             return;
         }
     });
+}
+
+void Form1::loadCustomerRow(int row) {
+    guardedRead(*this, [&] { putRowIntoFields(*this, requireSheet(*this, "Clienti"), row); });
 }

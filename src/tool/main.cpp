@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tool/search_command.h"
 #include "tool/tool_commands.h"
 #ifdef CLIVARA_TOOL_PRINTS
 #include "print/customer_list_pdf.h"
@@ -25,6 +26,9 @@ constexpr std::string_view kUsage =
     "  clivara-archivio sample OUT     crea un archivio con alcuni clienti di prova\n"
     "  clivara-archivio elenco FILE OUT.pdf\n"
     "                                  scrive in PDF l'elenco clienti da stampare\n"
+    "  clivara-archivio cerca FILE TESTO...\n"
+    "                                  stampa riga, ID e Ragione Sociale dei clienti che\n"
+    "                                  contengono tutte le parole (uscita 1: nessuno)\n"
     "Uscita: 0 archivio in ordine, 1 archivio aperto ma con problemi, 2 archivio illeggibile "
     "o comando non riuscito.\n";
 
@@ -44,6 +48,9 @@ int main(int argc, char** argv) {
         return clivara::print::writeCustomerListPdf(args[1], args[2], std::cerr);
     }
 #endif
+    if (args.size() >= 3 && command == "cerca") {
+        return searchArchive(args[1], {args.begin() + 2, args.end()}, std::cout, std::cerr);
+    }
     if (args.size() == 1 && (command == "--help" || command == "-h" || command == "help")) {
         std::cout << kUsage;
         return kExitSound;

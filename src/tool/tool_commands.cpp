@@ -14,6 +14,7 @@
 #include "archive/workbook.h"
 #include "tool/json_text.h"
 #include "tool/sample_customers.h"
+#include "tool/tool_guard.h"
 
 namespace clivara::tool {
 
@@ -49,21 +50,6 @@ std::string rowRanges(const std::vector<int>& rows) {
 
 std::string plural(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
-// Whatever the workbook layer or the system throws becomes an Italian line on err.
-template <typename Action>
-int guarded(std::ostream& err, Action action) {
-    try {
-        return action();
-    } catch (const ArchiveError& error) {
-        err << error.what() << "\n";
-    } catch (const std::bad_alloc&) {
-        err << "Memoria insufficiente per leggere l'archivio.\n";
-    } catch (const std::exception& error) {
-        err << "Operazione non riuscita: " << error.what() << "\n";
-    }
-    return kExitUnreadable;
 }
 
 bool pathTaken(const std::filesystem::path& path) {

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFont>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -19,6 +20,8 @@
 #include <algorithm>
 #include <limits>
 #include <utility>
+
+#include "window/combo_type_ahead.h"
 
 namespace {
 
@@ -150,6 +153,7 @@ void Form1::buildControls() {
     if (auto* list = qobject_cast<QListView*>(Combo1->view())) {
         list->setUniformItemSizes(true);
     }
+    chooseEqualEntryOnTyping(Combo1);
     // Typing (and every other edit by the user) is a change of the text line; choosing an
     // entry is a click. Changes made by the program run their handler from setComboText.
     connect(Combo1->lineEdit(), &QLineEdit::textEdited, this, [this] { runComboChange(); });
@@ -258,6 +262,9 @@ void Form1::buildMenus() {
     mnuP->setObjectName(QStringLiteral("mnuP"));
     MnStampa = Mnu->addAction(QStringLiteral("Stampa Elenco Clienti"));
     MnStampa->setObjectName(QStringLiteral("MnStampa"));
+    mnuCerca = Mnu->addAction(QStringLiteral("Cerca Cliente..."));
+    mnuCerca->setObjectName(QStringLiteral("mnuCerca"));
+    mnuCerca->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
 
     MnuPra = bar->addMenu(QStringLiteral("Pratiche"));
     MnuPra->setObjectName(QStringLiteral("MnuPra"));
@@ -275,6 +282,7 @@ void Form1::buildMenus() {
     connect(mnuE, &QAction::triggered, this, [this] { mnuE_Click(); });
     connect(mnuP, &QAction::triggered, this, [this] { mnuP_Click(); });
     connect(MnStampa, &QAction::triggered, this, [this] { MnStampa_Click(); });
+    connect(mnuCerca, &QAction::triggered, this, [this] { mnuCerca_Click(); });
 }
 
 QString Form1::fieldText(int n) const {

@@ -62,6 +62,7 @@ class Form1 : public QMainWindow {
     QAction* mnuE = nullptr;      // "Elimina Cliente"
     QAction* mnuP = nullptr;      // "Pulisci Campi"
     QAction* MnStampa = nullptr;  // "Stampa Elenco Clienti"
+    QAction* mnuCerca = nullptr;  // "Cerca Cliente..." (Ctrl+F): the search window
     QAction* MnEsci = nullptr;    // "Esci"
     QAction *MnRubrica = nullptr, *MnPratica = nullptr, *MenuCarta = nullptr,
             *MNRicorsi = nullptr;  // entries without action
@@ -99,6 +100,7 @@ class Form1 : public QMainWindow {
 
     // Handlers (window side, src/window/).
     void mnuP_Click();
+    void mnuCerca_Click();  // src/window/customer_search_window.cpp
     void Text10_Change();
 
     // Handlers and shared procedures (operations side, src/operations/).
@@ -116,6 +118,9 @@ class Form1 : public QMainWindow {
     // Walks column A from firstRow; stopAtEmpty chooses the stop or the skip rule.
     // True when the walk reached the end of the range.
     bool AddCustomerNames(int firstRow, bool stopAtEmpty);
+    // Loads the thirteen cells of that row of "Clienti" into the fields, as choosing the row's
+    // name in Combo1 does (Combo1's own text stays); a failure is reported, nothing changes.
+    void loadCustomerRow(int row);
 
     MessageBoxes& messageBoxes() { return boxes_; }
     const std::filesystem::path& archivePath() const { return archivePath_; }

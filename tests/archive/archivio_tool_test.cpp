@@ -149,4 +149,25 @@ TEST_F(ArchivioTool, CopyKeepsWhatCheckAndDumpSee) {
     }
 }
 
+// cerca prints the window's matches, one tab-separated line each in sheet order.
+TEST_F(ArchivioTool, CercaPrintsRowIdAndNameOfEachMatch) {
+    const std::string unicode = fixture("lo-unicode.xls").string();
+    ToolRun result = run({"cerca", unicode, "ΑΘΗΝΑ"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "3\t2\tΩμέγα Ελληνικά Αθήνα\n7\t6\tHotel Belvedere\n");
+    result = run({"cerca", unicode, "41", "cliente"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "11\t41\tUltimo Cliente\n");
+    result = run({"cerca", fixture("lo-clienti.xls").string(), "+39", "06-4455667"});
+    EXPECT_EQ(result.out, "2\t1\tBianchi Arredamenti S.r.l.\n");
+
+    result = run({"cerca", unicode, "nessuno così"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    result = run({"cerca", fixture("bad-random.xls").string(), "rossi"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find("bad-random.xls"), std::string::npos) << result.err;
+}
+
 }  // namespace

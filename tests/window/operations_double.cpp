@@ -35,6 +35,10 @@ void Form1::Combo1_Click(int chosenIndex) {
     operationCalls().lastClickIndex = chosenIndex;
 }
 
+void Form1::loadCustomerRow(int row) {
+    operationCalls().loadedRows.push_back(row);
+}
+
 void Form1::MnEsci_Click() {
     ++operationCalls().esci;
 }

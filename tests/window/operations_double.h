@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 class Form1;
 
@@ -13,6 +14,7 @@ struct OperationCalls {
     int comboChange = 0;
     int comboClick = 0;
     int lastClickIndex = -2;
+    std::vector<int> loadedRows;
     QStringList comboTextAtChange;
     int esci = 0;
     int add = 0;
