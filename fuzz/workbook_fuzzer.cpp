@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "archive/archive_error.h"
+#include "archive/biff_stream.h"
+#include "archive/formula_tokens.h"
 #include "archive/sort_archive.h"
 #include "archive/workbook.h"
 #include "archive/workbook_data.h"
@@ -112,15 +114,81 @@ void edit(const Workbook& book, std::span<const std::uint8_t> bytes) {
     }
 }
 
+// The input's last bytes as formula tokens: the walk and every row rule must stay inside them,
+// a refused rewrite must leave them untouched, and what a rewrite leaves must walk again.
+void rewriteTokens(std::span<const std::uint8_t> bytes) {
+    using namespace clivara::archive;
+    const std::size_t length = std::min<std::size_t>(bytes.size(), 96);
+    const std::vector<std::uint8_t> tokens(bytes.end() - static_cast<std::ptrdiff_t>(length),
+                                           bytes.end());
+    (void)walkFormulaTokens(tokens);
+    const int pick = tokens.empty() ? 0 : tokens.front();
+    for (int variant = 0; variant < 4; ++variant) {
+        RowRewrite how;
+        how.mode = variant % 2 == 0 ? RowRewrite::Mode::DeleteRow : RowRewrite::Mode::MoveFormula;
+        how.deleted = pick * 3;
+        how.delta = variant == 1 ? -pick : pick * 250;
+        how.baseRow = pick;
+        how.newBaseRow = pick > 0 ? pick - 1 : 0;
+        how.localReferencesOnChangedSheet = variant < 2;
+        how.relative3dAreOffsets = variant == 3;
+        how.sheetOf = [](std::uint16_t ixti) { return static_cast<SheetTarget>(ixti % 4); };
+        std::vector<std::uint8_t> work = tokens;
+        const RewriteResult result = rewriteFormulaRows(work, how);
+        if (work.size() != tokens.size()) fail("a rewrite changed the length of the tokens");
+        if (result == RewriteResult::Unsafe && work != tokens) fail("a refused rewrite wrote");
+        if (result == RewriteResult::Changed && !walkFormulaTokens(work)) {
+            fail("rewritten tokens do not walk");
+        }
+    }
+    std::vector<std::uint8_t> shared = tokens;
+    if (resolveSharedTokens(shared, pick * 7, pick) && !walkFormulaTokens(shared)) {
+        fail("resolved shared tokens do not walk");
+    }
+}
+
+// The input's last bytes as the tokens of a formula on the customer sheet, with a token count
+// that may claim more than there is: deleting and sorting rows must keep it or freeze it.
+void editWithFormula(const Workbook& book, std::span<const std::uint8_t> bytes) {
+    using namespace clivara::archive;
+    Workbook copy = book;
+    Sheet* customers = copy.sheet("clienti");
+    if (customers == nullptr || bytes.empty()) return;
+    const std::size_t length = std::min<std::size_t>(bytes.size(), 64);
+    std::vector<std::uint8_t> body(20, 0);
+    patchU16(body, 4, 15);
+    putU16(body, static_cast<std::uint16_t>(length + (bytes.front() % 3 == 0 ? 9 : 0)));
+    body.insert(body.end(), bytes.end() - static_cast<std::ptrdiff_t>(length), bytes.end());
+    Formula formula;
+    putRecord(formula.records, rec::kFormula, body);
+    SheetData& sheet = customers->data();
+    Cell cell;
+    cell.column = 200;
+    cell.xf = 15;
+    cell.type = clivara::archive::CellType::Formula;
+    cell.payload = sheet.formulas.size();
+    sheet.formulas.push_back(formula);
+    auto& cells = sheet.rowForWrite(3).cells;
+    if (!cells.empty() && cells.back().column >= cell.column) return;
+    cells.push_back(cell);
+    sheet.changed = true;
+    customers->deleteRow(2 + bytes.back() % 4);
+    const int order[] = {2, 0, 1};
+    customers->permuteRows(2, 1, 256, order);
+    (void)reopen(copy.toBytes());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);
+    rewriteTokens(bytes);
     try {
         const Workbook book = Workbook::fromBytes(bytes, "fuzz.xls");
         exercise(book);
         exercise(reopen(book.toBytes()));
         edit(book, bytes);
+        editWithFormula(book, bytes);
     } catch (const ArchiveError&) {
     }
     return 0;

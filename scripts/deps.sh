@@ -4,9 +4,10 @@
 set -euo pipefail
 
 build_packages=(build-essential cmake pkg-config libgsf-1-dev libicu-dev qt6-base-dev
-    qt6-translations-l10n libgl-dev libgtest-dev libbenchmark-dev)
-test_packages=(python3 python3-xlrd python3-xlwt gnumeric xvfb xdotool x11-utils imagemagick
-    clang-14 libclang-rt-14-dev clang-format git xauth)
+    qt6-translations-l10n libgl-dev libsqlite3-dev)
+test_packages=(libgtest-dev libbenchmark-dev python3 python3-xlrd python3-xlwt gnumeric xvfb
+    xdotool x11-utils imagemagick clang-14 libclang-rt-14-dev clang-format git xauth
+    desktop-file-utils)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-}" = "test" ]; then

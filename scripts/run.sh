@@ -5,12 +5,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j "$(nproc)" --target clivara clivara-archivio
+# The build a user makes: Release, without the tests (so without their packages).
+cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+cmake --build build-release -j "$(nproc)" --target clivara clivara-archivio
 
 mkdir -p demo
-cp build/clivara demo/clivara
+cp build-release/clivara demo/clivara
 if [ ! -e demo/Archivio.xls ]; then
-    build/clivara-archivio sample demo/Archivio.xls
+    build-release/clivara-archivio sample demo/Archivio.xls
 fi
 exec demo/clivara

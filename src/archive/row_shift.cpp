@@ -1,7 +1,7 @@
 // Records that name rows of their sheet follow the rows when one is deleted or when rows are
 // reordered: merged ranges, hyperlinks, notes, conditional formats, data validation, the
-// selection and horizontal page breaks. Drawing anchors and formula tokens are left alone
-// (the callers replace moved formulas by their values).
+// selection and horizontal page breaks. Drawing anchors are left alone; formula tokens follow
+// in formula_row_moves.cpp.
 
 #include <algorithm>
 #include <optional>

@@ -11,6 +11,7 @@
 #include "archive/atomic_file.h"
 #include "archive/biff_stream.h"
 #include "archive/biff_strings.h"
+#include "archive/formula_row_moves.h"
 #include "archive/workbook_data.h"
 #include "archive/workbook_io.h"
 
@@ -31,42 +32,13 @@ void checkCell(int row, int column) {
     }
 }
 
-// The cached value of a formula as the cell it stands for.
-Cell frozen(const Cell& cell, const Formula& formula, WorkbookData& book) {
-    Cell value = cell;
-    value.payload = 0;
-    switch (formula.result) {
-        case FormulaResult::Number:
-            value.type = CellType::Number;
-            value.setNumber(formula.number);
-            break;
-        case FormulaResult::Text:
-        case FormulaResult::EmptyText:
-            value.type = CellType::Text;
-            value.payload = book.mutableStrings().add(
-                formula.result == FormulaResult::Text ? formula.text : std::string());
-            break;
-        case FormulaResult::Boolean:
-            value.type = CellType::Boolean;
-            value.payload = formula.code != 0 ? 1 : 0;
-            break;
-        case FormulaResult::Error:
-            value.type = CellType::Error;
-            value.payload = formula.code;
-            break;
-    }
-    return value;
-}
-
-// Replaces every formula of the sheet by its cached value. Used before rows move: references
-// in formula tokens, shared and array formula ranges are not rewritten, so a formula that
-// stayed a formula could show a value from the wrong row.
+// Replaces every formula of the sheet by its cached value.
 void freezeFormulas(SheetData& sheet) {
     if (sheet.formulas.empty()) return;
     for (Row& row : sheet.rows) {
         for (Cell& cell : row.cells) {
             if (cell.type == CellType::Formula) {
-                cell = frozen(cell, sheet.formulas[cell.payload], *sheet.book);
+                cell = cachedValue(cell, sheet.formulas[cell.payload], *sheet.book);
             }
         }
     }
@@ -301,7 +273,7 @@ int Sheet::lastUsedRow() const {
 void Sheet::deleteRow(int row) {
     checkCell(row, 1);
     SheetData& sheet = *data_;
-    freezeFormulas(sheet);
+    followDeletedRowInFormulas(sheet, row - 1);
     const auto index = static_cast<std::size_t>(row - 1);
     if (index < sheet.rows.size())
         sheet.rows.erase(sheet.rows.begin() + static_cast<std::ptrdiff_t>(index));
@@ -328,7 +300,7 @@ void Sheet::permuteRows(int firstRow, int firstColumn, int lastColumn, std::span
     if (identity) return;
 
     SheetData& sheet = *data_;
-    freezeFormulas(sheet);
+    followPermutedRowsInFormulas(sheet, firstRow - 1, firstColumn - 1, lastColumn - 1, newRowOf);
     const int first0 = firstRow - 1;
     const auto low = static_cast<std::uint16_t>(firstColumn - 1);
     const auto high = static_cast<std::uint16_t>(lastColumn - 1);

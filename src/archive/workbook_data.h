@@ -69,6 +69,15 @@ struct KeptRecord {
     std::uint32_t size = 0;    // Stream: header + body length
 };
 
+// A formula replaced by its cached value because one of its tokens could not follow a row
+// change; row and column count from 1, as they were when it was replaced.
+struct FrozenFormula {
+    int row = 0;
+    int column = 0;
+    std::string reason;
+    bool isVolatile = false;  // it calls NOW, TODAY, RAND, OFFSET, INDIRECT, CELL or INFO
+};
+
 class SheetData {
   public:
     std::string name;         // UTF-8
@@ -82,6 +91,7 @@ class SheetData {
     std::vector<std::vector<std::uint8_t>> owned;  // bodies of changed records
     std::vector<Row> rows;  // indexed by 0-based row; may be shorter than 65536
     std::vector<Formula> formulas;
+    std::vector<FrozenFormula> frozenFormulas;  // since the workbook was read
 
     const Row* row(int index0) const {
         return index0 >= 0 && static_cast<std::size_t>(index0) < rows.size() ? &rows[index0]
@@ -100,6 +110,8 @@ struct Substream {
     std::uint32_t end = 0;
     int sheet = -1;                      // index into WorkbookData::sheets, -1: kept verbatim
     std::uint32_t boundSheetRecord = 0;  // index into WorkbookData::globals
+    // A kept-verbatim substream (a chart sheet) whose records were rewritten: written instead.
+    std::shared_ptr<const std::vector<std::uint8_t>> rewritten;
 };
 
 struct XfInfo {
@@ -117,8 +129,9 @@ class WorkbookData {
     std::shared_ptr<const CompoundFile> container;  // every entry; the workbook stream emptied
     std::string streamName;                         // as stored in the container
 
-    std::vector<KeptRecord> globals;         // BOF .. EOF; SST, its CONTINUEs and EXTSST as one Sst
-    std::shared_ptr<SharedStrings> strings;  // copy on write
+    std::vector<KeptRecord> globals;  // BOF .. EOF; SST, its CONTINUEs and EXTSST as one Sst
+    std::vector<std::vector<std::uint8_t>> ownedGlobals;  // Owned globals records, header included
+    std::shared_ptr<SharedStrings> strings;               // copy on write
     bool hadSst = false;
     bool dateSystem1904 = false;
     std::vector<XfInfo> xfs;

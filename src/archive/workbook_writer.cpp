@@ -246,8 +246,9 @@ std::uint32_t labelSstCount(const SheetData& sheet) {
 
 std::span<const std::uint8_t> recordBytes(const WorkbookData& book, const SheetData* sheet,
                                           const KeptRecord& record) {
-    if (record.source == KeptRecord::Source::Owned && sheet != nullptr) {
-        return sheet->owned.at(record.offset);
+    if (record.source == KeptRecord::Source::Owned) {
+        return sheet != nullptr ? sheet->owned.at(record.offset)
+                                : book.ownedGlobals.at(record.offset);
     }
     return std::span<const std::uint8_t>(*book.stream).subspan(record.offset, record.size);
 }
@@ -281,7 +282,8 @@ std::vector<std::uint8_t> writeWorkbookStream(const WorkbookData& book) {
         const auto original =
             std::span<const std::uint8_t>(*book.stream).subspan(sub.start, sub.end - sub.start);
         if (sub.sheet < 0) {
-            appendBytes(out, original);
+            appendBytes(out,
+                        sub.rewritten ? std::span<const std::uint8_t>(*sub.rewritten) : original);
             continue;
         }
         const SheetData& sheet = book.sheets[static_cast<std::size_t>(sub.sheet)];

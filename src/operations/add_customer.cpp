@@ -6,6 +6,7 @@
 
 #include "operations/customer_rows.h"
 #include "operations/guarded_operation.h"
+#include "operations/recovery.h"
 #include "window/form1.h"
 #include "window/message_boxes.h"
 
@@ -42,6 +43,7 @@ void Form1::mnuA_Click() {
         }
         codici.setText(2, 1, fieldText(2).toStdString());
         SortArchive();
+        ops::recordChange(*this, clivara::customers::RegisterChange::Kind::Addition, row);
         outcome = Outcome::Added;
     });
     if (outcome == Outcome::Full) {

@@ -4,6 +4,7 @@
 
 #include "operations/customer_rows.h"
 #include "operations/guarded_operation.h"
+#include "operations/recovery.h"
 #include "window/form1.h"
 #include "window/message_boxes.h"
 
@@ -28,6 +29,7 @@ void Form1::mnuE_Click() {
             Sheet& clienti = ops::requireSheet(*this, "Clienti");
             name = clienti.text(row, 1);
             clienti.deleteRow(row);
+            ops::recordChange(*this, clivara::customers::RegisterChange::Kind::Deletion, row);
         })) {
         return;
     }

@@ -6,6 +6,7 @@
 
 #include "operations/customer_rows.h"
 #include "operations/guarded_operation.h"
+#include "operations/recovery.h"
 #include "window/form1.h"
 #include "window/message_boxes.h"
 
@@ -39,10 +40,13 @@ void Form1::mnuM_Click() {
         for (const int column : kWriteOrder) {
             clienti.setText(row, column, fieldText(column).toStdString());
         }
+        // On disk before the report; the journal's replay sorts as the next line does.
+        ops::recordChange(*this, clivara::customers::RegisterChange::Kind::Modification, row);
         messageBoxes().inform(this, title, QStringLiteral("Cliente Modificato"));
         SortArchive();
     });
     if (!done) {
+        ops::recordTakenBack(*this);
         return;
     }
     FillCustomerList();

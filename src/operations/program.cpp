@@ -6,6 +6,8 @@
 #include <QSessionManager>
 
 #include "operations/archive_lock.h"
+#include "operations/emergency_end.h"
+#include "operations/recovery.h"
 #include "operations/shutdown.h"
 #include "operations/shutdown_signals.h"
 #include "operations/startup.h"
@@ -68,8 +70,16 @@ int runClivara(QApplication& app) {
     if (!lockArchiveForUse(lock, boxes) || endRequested || !form.Form_Load() || endRequested) {
         return 1;  // the lock's files are removed on the way out
     }
+    // With the lock held no other program works on the archive: a journal beside it was left
+    // by a run that ended without "Esci".
+    enableRecovery(form);
+    offerRecovery(form);
+    if (endRequested) {
+        return 1;
+    }
 
     running = true;
+    EmergencyEnd emergencyEnd(form, lock);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                      [&form](QSessionManager& manager) { commitData(form, manager); });
     form.showAndActivate();

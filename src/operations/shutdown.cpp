@@ -4,22 +4,39 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 
+#include "operations/recovery.h"
 #include "operations/startup.h"
+#include "register/archive_backup.h"
 #include "window/form1.h"
 #include "window/message_boxes.h"
 
 namespace clivara::operations {
 
-QString saveArchive(Form1& form) {
+QString saveArchive(Form1& form, QString* backupProblem) {
     if (!form.ArchiveBook) {
         return QStringLiteral("Nessun archivio aperto.");
     }
+    if (!hasUnsavedChanges(form)) {
+        return {};  // the file stays untouched, as the office's other programs last saw it
+    }
     try {
+        if (form.recovery) {
+            try {
+                clivara::customers::backUpArchive(form.archivePath(),
+                                                  std::chrono::system_clock::now());
+            } catch (const std::exception& error) {
+                if (backupProblem != nullptr) {
+                    *backupProblem = QString::fromUtf8(error.what());
+                }
+            }
+        }
         form.ArchiveBook->save(form.archivePath());
+        forgetSavedChanges(form);
         return {};
     } catch (const std::exception& error) {
         const QString reason = QString::fromUtf8(error.what());
@@ -49,7 +66,11 @@ QString saveRescueCopy(Form1& form) {
 }
 
 void endOnRequest(Form1& form, int signalNumber) {
-    const QString failure = saveArchive(form);
+    QString backupProblem;
+    const QString failure = saveArchive(form, &backupProblem);
+    if (!backupProblem.isEmpty()) {
+        std::fprintf(stderr, "Clivara 2008: %s\n", backupProblem.toLocal8Bit().constData());
+    }
     if (failure.isEmpty()) {
         form.hide();
         QCoreApplication::exit(0);
@@ -73,7 +94,8 @@ void endOnRequest(Form1& form, int signalNumber) {
 using namespace clivara::operations;
 
 void Form1::MnEsci_Click() {
-    const QString failure = saveArchive(*this);
+    QString backupProblem;
+    const QString failure = saveArchive(*this, &backupProblem);
     if (!failure.isEmpty()) {
         // Nothing is lost: the window stays open with every change and "Esci" can be tried
         // again; the file on disk is as it was before.
@@ -83,6 +105,12 @@ void Form1::MnEsci_Click() {
                                              "problema e scegliere di nuovo \"Esci\".")
                                   .arg(failure));
         return;
+    }
+    if (!backupProblem.isEmpty()) {
+        messageBoxes().inform(this, kProgramTitle,
+                              QStringLiteral("L'archivio è stato salvato, ma il file che "
+                                             "c'era prima non è stato conservato:\n%1")
+                                  .arg(backupProblem));
     }
     hide();
     QCoreApplication::exit(0);

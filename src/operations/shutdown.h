@@ -7,8 +7,11 @@ class Form1;
 namespace clivara::operations {
 
 // Writes the open archive over its file atomically. On failure the file is left as it was
-// and the Italian reason is returned; an empty text means the archive was saved.
-QString saveArchive(Form1& form);
+// and the Italian reason is returned; an empty text means the archive was saved. Before the
+// file is replaced it is kept in the backups (a backup that fails is told in *backupProblem
+// and does not stop the save). A save removes the journal of the changes; when nothing
+// changed since the archive was opened, the file is not written at all.
+QString saveArchive(Form1& form, QString* backupProblem = nullptr);
 
 // Where the archive goes when it cannot be saved over its file while the program is made to
 // end (a signal): a copy beside it or, failing that, in the home folder. Returns the path of

@@ -18,6 +18,9 @@ class QPlainTextEdit;
 class QWidget;
 class MessageBoxes;
 class ArchiveLock;
+namespace clivara::operations {
+class Recovery;
+}
 
 // The program's one window. The controls keep their numbered names (also as objectName),
 // and the handlers are members named after control and event. The widget side (controls,
@@ -90,6 +93,9 @@ class Form1 : public QMainWindow {
     // The archive held from start-up to exit, and the active sheet's name.
     std::optional<clivara::archive::Workbook> ArchiveBook;
     QString activeSheet;
+    // The journal of this run's confirmed changes (src/operations/recovery.h); none when
+    // the program runs without one.
+    std::shared_ptr<clivara::operations::Recovery> recovery;
 
     // Handlers (window side, src/window/).
     void mnuP_Click();

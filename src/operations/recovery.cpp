@@ -1,0 +1,203 @@
+// The journal of confirmed changes as the window uses it: recorded by the handlers, dropped
+// after a save, and offered back at the next start after a run that did not end with "Esci".
+#include "operations/recovery.h"
+
+#include <QDateTime>
+#include <QLineEdit>
+#include <exception>
+
+#include "operations/startup.h"
+#include "window/form1.h"
+#include "window/message_boxes.h"
+
+namespace clivara::operations {
+
+using customers::RecoveredRegister;
+using customers::RecoveryJournal;
+using customers::RegisterChange;
+
+namespace {
+
+QString shownPath(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+QString shownTime(std::int64_t seconds) {
+    return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+}
+
+QString howMany(int changes) {
+    return changes == 1 ? QStringLiteral("1 modifica")
+                        : QStringLiteral("%1 modifiche").arg(changes);
+}
+
+QString when(const RecoveredRegister& recovered) {
+    if (recovered.firstChange / 60 == recovered.lastChange / 60) {
+        return QStringLiteral("del %1").arg(shownTime(recovered.lastChange));
+    }
+    return QStringLiteral("fatte tra il %1 e il %2")
+        .arg(shownTime(recovered.firstChange), shownTime(recovered.lastChange));
+}
+
+// Moves the journal's files aside under a dated name, so that this run starts a new one
+// without overwriting them. Returns the new name of the main file, empty on failure.
+std::filesystem::path setJournalAside(const std::filesystem::path& archive) {
+    const std::filesystem::path file = RecoveryJournal::pathFor(archive);
+    const std::string stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("-yyyy-MM-dd-HHmmss")).toStdString();
+    const std::filesystem::path aside(file.string() + stamp);
+    std::error_code ec;
+    std::filesystem::rename(file, aside, ec);
+    if (ec) return {};
+    for (const char* suffix : {"-wal", "-shm"}) {
+        std::error_code ignored;
+        std::filesystem::rename(file.string() + suffix, aside.string() + suffix, ignored);
+    }
+    return aside;
+}
+
+// Keeps the recovered register beside the archive; the journal goes once the copy is on
+// disk, or is set aside when no copy can be written. Returns what to tell the user.
+QString keepRecovered(Form1& form, const RecoveredRegister& recovered) {
+    const std::filesystem::path copy = recoveredCopyPath(form.archivePath());
+    try {
+        recovered.book.save(copy);
+        RecoveryJournal::remove(form.archivePath());
+        return QStringLiteral("Le modifiche non salvate sono conservate nel file\n%1")
+            .arg(shownPath(copy));
+    } catch (const std::exception& error) {
+        const std::filesystem::path aside = setJournalAside(form.archivePath());
+        return QStringLiteral(
+                   "Non è stato possibile conservarle in un file .xls (%1);\n"
+                   "i dati di recupero restano nel file %2")
+            .arg(QString::fromUtf8(error.what()),
+                 shownPath(aside.empty() ? RecoveryJournal::pathFor(form.archivePath()) : aside));
+    }
+}
+
+}  // namespace
+
+std::filesystem::path recoveredCopyPath(const std::filesystem::path& archive) {
+    const std::string stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")).toStdString();
+    std::filesystem::path copy;
+    for (int n = 1;; ++n) {
+        copy = archive.parent_path() / (archive.stem().string() + "-recupero-" + stamp +
+                                        (n == 1 ? "" : "-" + std::to_string(n)) + ".xls");
+        std::error_code ec;
+        if (!std::filesystem::exists(copy, ec) || n > 100) return copy;
+    }
+}
+
+void enableRecovery(Form1& form) {
+    const std::optional<customers::ArchiveIdentity> opened =
+        customers::statArchive(form.archivePath());
+    form.recovery = std::make_shared<Recovery>(form.archivePath(),
+                                               opened.value_or(customers::ArchiveIdentity{}));
+}
+
+void recordChange(Form1& form, RegisterChange::Kind kind, int row) {
+    if (!form.recovery || !form.ArchiveBook) {
+        return;
+    }
+    RegisterChange change;
+    change.kind = kind;
+    change.row = row;
+    if (kind != RegisterChange::Kind::Deletion) {
+        for (int column = 1; column <= customers::kFieldCount; ++column) {
+            change.fields[static_cast<std::size_t>(column - 1)] =
+                form.fieldText(column).toStdString();
+        }
+    }
+    if (kind == RegisterChange::Kind::Addition) {
+        change.counter = form.fieldText(2).toStdString();
+    }
+    form.recovery->journal.record(*form.ArchiveBook, change);
+}
+
+void recordTakenBack(Form1& form) {
+    if (!form.recovery || !form.ArchiveBook) {
+        return;
+    }
+    try {
+        form.recovery->journal.rebase(*form.ArchiveBook);
+    } catch (const std::exception& error) {
+        form.messageBoxes().inform(&form, kProgramTitle, QString::fromUtf8(error.what()));
+    }
+}
+
+bool hasUnsavedChanges(const Form1& form) {
+    return !form.recovery || form.recovery->recovered || form.recovery->journal.holdsChanges();
+}
+
+void forgetSavedChanges(Form1& form) {
+    if (form.recovery) {
+        form.recovery->journal.discard();
+    }
+}
+
+void offerRecovery(Form1& form) {
+    const std::filesystem::path& archive = form.archivePath();
+    std::optional<RecoveredRegister> recovered;
+    try {
+        recovered = RecoveryJournal::read(archive);
+    } catch (const std::exception& error) {
+        const std::filesystem::path aside = setJournalAside(archive);
+        form.messageBoxes().inform(
+            nullptr, kProgramTitle,
+            QStringLiteral("Il programma non era stato chiuso con «Esci», ma i dati di recupero "
+                           "non si possono leggere:\n%1\n\nSono stati lasciati nel file %2.")
+                .arg(QString::fromUtf8(error.what()),
+                     shownPath(aside.empty() ? RecoveryJournal::pathFor(archive) : aside)));
+        return;
+    }
+    if (!recovered) {
+        RecoveryJournal::remove(archive);  // an empty journal: nothing was recorded
+        return;
+    }
+
+    const std::optional<customers::ArchiveIdentity> now = customers::identifyArchive(archive);
+    const bool sameArchive = now && !recovered->archive.sha256.empty() &&
+                             now->sha256 == recovered->archive.sha256 &&
+                             now->size == recovered->archive.size;
+    const QString what =
+        howMany(recovered->changes) + QStringLiteral(" non salvate ") + when(*recovered);
+    if (!sameArchive) {
+        const QString kept = keepRecovered(form, *recovered);
+        form.messageBoxes().inform(
+            nullptr, kProgramTitle,
+            QStringLiteral("Il programma non era stato chiuso con «Esci» e ci sono %1.\n\n"
+                           "Nel frattempo l'archivio %2 è stato cambiato da un altro programma: "
+                           "le modifiche non vengono applicate, perché non vada perso nulla di "
+                           "ciò che è stato salvato dopo.\n\n%3\nper un confronto. Il programma "
+                           "si apre sull'archivio com'è ora.")
+                .arg(what, shownPath(archive), kept));
+        return;
+    }
+
+    if (form.messageBoxes().askYesNo(
+            nullptr, kProgramTitle,
+            QStringLiteral("Il programma non era stato chiuso con «Esci» e ci sono %1.\n\n"
+                           "Recuperarle?")
+                .arg(what))) {
+        try {
+            form.ArchiveBook = std::move(recovered->book);
+            if (form.recovery) {
+                form.recovery->recovered = true;
+                form.recovery->journal.adopt();
+            }
+        } catch (const std::exception& error) {
+            // The register is recovered in memory; only the journal could not be taken over.
+            form.messageBoxes().inform(nullptr, kProgramTitle, QString::fromUtf8(error.what()));
+        }
+        return;
+    }
+    const QString kept = keepRecovered(form, *recovered);
+    form.messageBoxes().inform(
+        nullptr, kProgramTitle,
+        QStringLiteral("Le modifiche non vengono recuperate: il programma si apre sull'archivio "
+                       "com'è.\n\n%1")
+            .arg(kept));
+}
+
+}  // namespace clivara::operations
