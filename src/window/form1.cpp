@@ -20,6 +20,8 @@
 #include <limits>
 #include <utility>
 
+#include "window/field_marks.h"
+
 namespace {
 
 // Places and sizes are designed in twips; at 96 dots per inch 15 twips make one pixel.
@@ -105,6 +107,7 @@ Form1::Form1(MessageBoxes& boxes, std::filesystem::path archivePath, QWidget* pa
     setWindowTitle(QStringLiteral("Clivara 2008"));
     buildControls();
     buildMenus();
+    new FieldMarks(*this);  // hints on the checked fields; owned by the window
     // The window takes its size from the menu bar and the fixed client area, and keeps it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
