@@ -1,7 +1,11 @@
 #include "register/customer_duplicates.h"
 
 #include <algorithm>
-#include <map>
+#include <cstddef>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "register/customer_fields.h"
@@ -22,6 +26,52 @@ void forEachCustomerRow(const archive::Sheet& clienti, Visit visit) {
     }
 }
 
+// The cell's text, without a copy where the cell holds one.
+std::string_view cellText(const archive::Sheet& clienti, int row, int column, std::string& buffer) {
+    if (const std::optional<std::string_view> stored = clienti.storedText(row, column)) {
+        return *stored;
+    }
+    buffer = clienti.text(row, column);
+    return buffer;
+}
+
+// False when the name surely has another key than `key`: its first letter or digit is plain
+// ASCII and differs from the key's first character. (The legal forms only go from the end,
+// so a key always starts with the name's first letter or digit.) Saves working out the key
+// of nearly every name in a search.
+bool mayHaveKey(std::string_view name, std::string_view key) {
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return true;  // an accent or another script: only the whole key tells
+        }
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
+            return c == key.front();
+        }
+        if (c >= 'A' && c <= 'Z') {
+            return static_cast<char>(c - 'A' + 'a') == key.front();
+        }
+    }
+    return false;  // no letter or digit at all: the key is empty
+}
+
+// True when a code is already written as its key: capitals and digits only, and for a
+// partita IVA no "IT" before eleven digits.
+bool isOwnKey(std::string_view code, bool vatNumber) {
+    const bool plain = std::all_of(code.begin(), code.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+    return plain && !(vatNumber && code.size() == 13 && code.starts_with("IT"));
+}
+
+// Whether a code reads as `key` (already worked out), without working out its own key in
+// the usual case.
+bool hasKey(std::string_view code, const std::string& key, bool vatNumber) {
+    if (isOwnKey(code, vatNumber)) {
+        return code == key;
+    }
+    return (vatNumber ? vatNumberKey(code) : taxCodeKey(code)) == key;
+}
+
 }  // namespace
 
 std::optional<Duplicate> findDuplicate(const archive::Sheet& clienti, const CustomerKeys& customer,
@@ -30,20 +80,25 @@ std::optional<Duplicate> findDuplicate(const archive::Sheet& clienti, const Cust
     const std::string taxCode = taxCodeKey(customer.taxCode);
     const std::string name = customerNameKey(customer.name);
     std::optional<Duplicate> found;
+    std::string buffer;
     forEachCustomerRow(clienti, [&](int row) {
         if (row == excludedRow || (found && found->field == SharedField::VatNumber)) {
             return;
         }
         std::optional<SharedField> shared;
-        if (!vatNumber.empty() && vatNumberKey(clienti.text(row, kVatNumberColumn)) == vatNumber) {
+        if (!vatNumber.empty() &&
+            hasKey(cellText(clienti, row, kVatNumberColumn, buffer), vatNumber, true)) {
             shared = SharedField::VatNumber;
         } else if (found && found->field == SharedField::TaxCode) {
             return;
-        } else if (!taxCode.empty() && taxCodeKey(clienti.text(row, kTaxCodeColumn)) == taxCode) {
+        } else if (!taxCode.empty() &&
+                   hasKey(cellText(clienti, row, kTaxCodeColumn, buffer), taxCode, false)) {
             shared = SharedField::TaxCode;
-        } else if (!found && !name.empty() &&
-                   customerNameKey(clienti.text(row, kNameColumn)) == name) {
-            shared = SharedField::Name;
+        } else if (!found && !name.empty()) {
+            const std::string_view rowName = cellText(clienti, row, kNameColumn, buffer);
+            if (mayHaveKey(rowName, name) && customerNameKey(rowName) == name) {
+                shared = SharedField::Name;
+            }
         }
         if (shared && (!found || *shared < found->field)) {
             found = Duplicate{*shared, row, clienti.text(row, kNameColumn),
@@ -56,27 +111,46 @@ std::optional<Duplicate> findDuplicate(const archive::Sheet& clienti, const Cust
 std::vector<SharedCode> sharedCodes(const archive::Sheet& clienti) {
     std::vector<SharedCode> groups;
     for (const int column : {kTaxCodeColumn, kVatNumberColumn}) {
-        // Key -> index of its group in `byKey`, in the order of first appearance.
-        std::map<std::string, std::size_t> indexOfKey;
-        std::vector<SharedCode> byKey;
+        // Every (key, row), sorted, so that equal keys stand together. A code already written
+        // as its key (nearly all) is its own key, seen in the sheet without a copy; the others
+        // keep their key in `keys`, whose strings never move.
+        std::vector<std::pair<std::string_view, int>> entries;
+        std::deque<std::string> keys;
+        std::string buffer;
         forEachCustomerRow(clienti, [&](int row) {
-            const std::string code = clienti.text(row, column);
-            const std::string key =
-                column == kTaxCodeColumn ? taxCodeKey(code) : vatNumberKey(code);
-            if (key.empty()) {
+            const std::string_view code = cellText(clienti, row, column, buffer);
+            if (code.empty()) {
                 return;
             }
-            const auto [at, added] = indexOfKey.try_emplace(key, byKey.size());
-            if (added) {
-                byKey.push_back(SharedCode{column, code, {}});
+            const bool vat = column == kVatNumberColumn;
+            if (isOwnKey(code, vat) && code.data() != buffer.data()) {
+                entries.emplace_back(code, row);
+                return;
             }
-            byKey[at->second].rows.push_back(row);
+            std::string key = vat ? vatNumberKey(code) : taxCodeKey(code);
+            if (!key.empty()) {
+                entries.emplace_back(keys.emplace_back(std::move(key)), row);
+            }
         });
-        for (SharedCode& group : byKey) {
-            if (group.rows.size() > 1) {
+        std::sort(entries.begin(), entries.end());
+        const std::size_t first = groups.size();
+        for (std::size_t i = 0; i < entries.size();) {
+            std::size_t j = i + 1;
+            while (j < entries.size() && entries[j].first == entries[i].first) {
+                ++j;
+            }
+            if (j - i > 1) {
+                SharedCode group{column, clienti.text(entries[i].second, column), {}};
+                for (std::size_t k = i; k < j; ++k) {
+                    group.rows.push_back(entries[k].second);
+                }
                 groups.push_back(std::move(group));
             }
+            i = j;
         }
+        // In the order of each group's first row.
+        std::sort(groups.begin() + static_cast<std::ptrdiff_t>(first), groups.end(),
+                  [](const SharedCode& a, const SharedCode& b) { return a.rows[0] < b.rows[0]; });
     }
     return groups;
 }
