@@ -135,14 +135,24 @@ TEST_F(Register, GroupsTheCustomersSharingACode) {
           {"Beta", "2", "", "IT01234567897"},
           {"Gamma", "3", "rssmra85t10a562s", ""},
           {"Delta", "4", "", "03344556679"},
-          {"Epsilon", "5", "RSSMRA85T10A562S", "01234567897"}});
+          {"Epsilon", "5", "RSSMRA85T10A562S", "01234567897"},
+          // Eleven digits without a leading zero are stored as a number.
+          {"Zeta", "6", "", "12345678903"},
+          {"Eta", "7", "12345678903", "12345678903"}});
+    ASSERT_EQ(clienti().kind(7, kVatNumberColumn), clivara::archive::CellKind::Number);
     const std::vector<SharedCode> groups = sharedCodes(clienti());
-    ASSERT_EQ(groups.size(), 2u);
+    ASSERT_EQ(groups.size(), 3u);
     EXPECT_EQ(groups[0].column, kTaxCodeColumn);
     EXPECT_EQ(groups[0].code, "RSSMRA85T10A562S");
     EXPECT_EQ(groups[0].rows, (std::vector<int>{2, 4, 6}));
     EXPECT_EQ(groups[1].column, kVatNumberColumn);
     EXPECT_EQ(groups[1].rows, (std::vector<int>{2, 3, 6}));
+    EXPECT_EQ(groups[2].code, "12345678903");
+    EXPECT_EQ(groups[2].rows, (std::vector<int>{7, 8}));
+
+    const auto found = findDuplicate(clienti(), {"Theta", "", "IT12345678903"}, 7);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->row, 8);
 }
 
 }  // namespace
