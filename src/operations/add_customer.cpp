@@ -5,6 +5,7 @@
 #include <string>
 
 #include "operations/customer_rows.h"
+#include "operations/duplicate_question.h"
 #include "operations/guarded_operation.h"
 #include "operations/recovery.h"
 #include "window/form1.h"
@@ -20,6 +21,10 @@ namespace ops = clivara::operations;
 void Form1::mnuA_Click() {
     const QString title = QStringLiteral("Clivara 2008");
     if (!ops::customerFieldsStorable(*this)) {
+        return;
+    }
+    // A customer that seems the same one: warned of, with No as the answer that changes nothing.
+    if (!ops::duplicateAccepted(*this, ops::StoredAs::Addition)) {
         return;
     }
     if (!messageBoxes().askYesNo(this, title, QStringLiteral(" Vuoi Inserire questo Cliente ?"))) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "operations/customer_rows.h"
+#include "operations/duplicate_question.h"
 #include "operations/guarded_operation.h"
 #include "operations/recovery.h"
 #include "window/form1.h"
@@ -19,6 +20,10 @@ namespace ops = clivara::operations;
 void Form1::mnuM_Click() {
     const QString title = QStringLiteral("Clivara 2008");
     if (!ops::customerFieldsStorable(*this)) {
+        return;
+    }
+    // Another customer that seems the same one: warned of, with No as the default answer.
+    if (!ops::duplicateAccepted(*this, ops::StoredAs::Modification)) {
         return;
     }
     if (!messageBoxes().askYesNo(this, title,

@@ -18,6 +18,7 @@ namespace {
 constexpr std::string_view kUsage =
     "Uso:\n"
     "  clivara-archivio check FILE     controlla l'archivio e riassume ciò che contiene\n"
+    "                                  (anche codici fiscali e partite IVA errati o condivisi)\n"
     "  clivara-archivio dump FILE      stampa fogli, righe di \"Clienti\" e contatore in JSON\n"
     "                                  (senza \"Clienti\" le righe sono [], senza \"Codici\" il\n"
     "                                  contatore è \"\")\n"

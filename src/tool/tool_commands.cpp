@@ -14,6 +14,7 @@
 #include "archive/workbook.h"
 #include "tool/json_text.h"
 #include "tool/sample_customers.h"
+#include "tool/tax_code_report.h"
 #include "tool/tool_guard.h"
 
 namespace clivara::tool {
@@ -187,6 +188,7 @@ int checkArchive(const std::filesystem::path& file, std::ostream& out, std::ostr
         HighestId highestId;
         if (const Sheet* clienti = book.sheet("Clienti")) {
             highestId = reportCustomers(*clienti, out, problems);
+            reportTaxCodes(*clienti, problems);
         } else {
             problems.push_back("Manca il foglio \"Clienti\".");
         }

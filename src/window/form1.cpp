@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "window/combo_type_ahead.h"
+#include "window/field_marks.h"
 
 namespace {
 
@@ -108,6 +109,7 @@ Form1::Form1(MessageBoxes& boxes, std::filesystem::path archivePath, QWidget* pa
     setWindowTitle(QStringLiteral("Clivara 2008"));
     buildControls();
     buildMenus();
+    new FieldMarks(*this);  // hints on the checked fields; owned by the window
     // The window takes its size from the menu bar and the fixed client area, and keeps it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }

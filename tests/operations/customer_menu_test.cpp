@@ -2,6 +2,7 @@
 // customers, checked in the workbook the window holds, in the fields and in the list.
 #include <QApplication>
 #include <QComboBox>
+#include <QHash>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -42,6 +43,11 @@ class ScriptedBoxes : public MessageBoxes {
         answers.pop_front();
         return answer;
     }
+    // The warning about a customer that seems the same one: recorded and answered like any
+    // other question, so that one showing up unexpectedly is seen.
+    bool askYesNoDefaultNo(QWidget* parent, const QString& title, const QString& text) override {
+        return askYesNo(parent, title, text);
+    }
     void inform(QWidget*, const QString& title, const QString& text) override {
         record(false, title, text);
     }
@@ -63,8 +69,12 @@ QStringList customer(const QString& name, const QString& id) {
     for (int column = 4; column <= 9; ++column) {
         row << QStringLiteral("%1 c%2").arg(name).arg(column);
     }
-    // The tax code is kept in capitals by the window, the VAT number has 11 characters.
-    row << QStringLiteral("CF%1").arg(name.toUpper()).left(16) << QStringLiteral("0123456789")
+    // The tax code is kept in capitals by the window. The VAT number has 11 digits and is the
+    // customer's own, so that no two customers here look like the same one and the tests
+    // meet no duplicate warning (those are tested in duplicate_question_test).
+    const QString vatNumber =
+        QString::number(qHash(name) % 100000000000ULL).rightJustified(11, QLatin1Char('0'));
+    row << QStringLiteral("CF%1").arg(name.toUpper()).left(16) << vatNumber
         << QStringLiteral("%1 nota\nseconda riga").arg(name) << QString();
     return row;
 }
