@@ -310,20 +310,34 @@ void Sheet::permuteRows(int firstRow, int firstColumn, int lastColumn, std::span
             std::lower_bound(begin, cells.end(), static_cast<std::uint16_t>(high + 1), sameColumn);
         return std::pair{begin, end};
     };
-    // Take the blocks out, then put each into its new row.
+    // Take the blocks out, then put each into its new row. Rows that keep their place are
+    // left alone, and a row whose cells all lie in the moved columns hands over its whole
+    // list of cells, so that the common sort after one change copies almost nothing.
     std::vector<std::vector<Cell>> blocks(order.size());
     const int available = std::min<int>(count, static_cast<int>(sheet.rows.size()) - first0);
     for (int i = 0; i < available; ++i) {
+        if (order[static_cast<std::size_t>(i)] == i) continue;
         auto& cells = sheet.rows[static_cast<std::size_t>(first0 + i)].cells;
         auto [begin, end] = bounds(cells);
         if (begin == end) continue;
-        blocks[static_cast<std::size_t>(i)].assign(begin, end);
-        cells.erase(begin, end);
+        auto& block = blocks[static_cast<std::size_t>(i)];
+        if (begin == cells.begin() && end == cells.end()) {
+            block.swap(cells);
+        } else {
+            block.assign(begin, end);
+            cells.erase(begin, end);
+        }
     }
     for (int i = 0; i < count; ++i) {
-        const auto& block = blocks[static_cast<std::size_t>(order[static_cast<std::size_t>(i)])];
+        const int from = order[static_cast<std::size_t>(i)];
+        if (from == i) continue;
+        auto& block = blocks[static_cast<std::size_t>(from)];
         if (block.empty()) continue;
         auto& cells = sheet.rowForWrite(first0 + i).cells;
+        if (cells.empty()) {
+            cells.swap(block);
+            continue;
+        }
         auto [begin, end] = bounds(cells);
         cells.insert(begin, block.begin(), block.end());
     }

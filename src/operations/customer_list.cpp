@@ -12,6 +12,7 @@
 #include "archive/workbook.h"
 #include "operations/customer_rows.h"
 #include "operations/guarded_operation.h"
+#include "window/customer_name_model.h"
 #include "window/form1.h"
 
 using clivara::archive::Sheet;
@@ -46,7 +47,7 @@ bool Form1::AddCustomerNames(int firstRow, bool stopAtEmpty) {
     const int lastRow = sheet.endDown(firstRow, kNameColumn);
     // The names are appended in one batch at the end, also when the walk stops early, so the
     // list ends as it would with one AddItem per name.
-    QStringList names;
+    NameBlock& names = comboEntries().batch();
     bool completed = true;
     for (int row = firstRow; row <= lastRow; ++row) {
         // A cell reads as empty exactly when its text is empty. Text cells are read in place,
@@ -61,11 +62,9 @@ bool Form1::AddCustomerNames(int firstRow, bool stopAtEmpty) {
             }
             continue;
         }
-        names.append(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+        names.append(name);
     }
-    if (!names.isEmpty()) {
-        comboAddItems(names);
-    }
+    comboAddItems(names);
     return completed;
 }
 
@@ -104,12 +103,8 @@ void Form1::Combo1_Click(int chosenIndex) {
         // The k-th of several equal entries stands for the k-th row carrying that name.
         int occurrence = 0;
         if (chosenIndex >= 0 && chosenIndex < Combo1->count() &&
-            Combo1->itemText(chosenIndex) == chosen) {
-            for (int i = 0; i < chosenIndex; ++i) {
-                if (Combo1->itemText(i) == chosen) {
-                    ++occurrence;
-                }
-            }
+            comboEntries().utf8Text(chosenIndex) == wanted) {
+            occurrence = comboEntries().occurrencesBefore(chosenIndex);
         }
         const Sheet& clienti = requireSheet(*this, "Clienti");
         const int lastRow = clienti.endDown(1, kNameColumn);
