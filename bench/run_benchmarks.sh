@@ -79,3 +79,8 @@ fi
 
 "$build/bench/archive_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 QT_QPA_PLATFORM=offscreen "$build/bench/customer_operations_bench"
+# The same operations on a real X display (Xvfb), where the list also paints.
+if command -v xvfb-run >/dev/null; then
+    QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" \
+        "$build/bench/customer_operations_bench"
+fi
