@@ -413,25 +413,47 @@ bool Workbook::uses1904DateSystem() const {
     return data_->dateSystem1904;
 }
 
-std::vector<std::uint8_t> Workbook::toBytes() const {
-    CompoundFile container = *data_->container;
-    CompoundEntry* stream = container.findStream(data_->streamName);
+namespace {
+
+// The container as it is written: every entry as read, the workbook stream regenerated.
+CompoundFile containerToWrite(const WorkbookData& data) {
+    CompoundFile container = *data.container;
+    CompoundEntry* stream = container.findStream(data.streamName);
     if (stream == nullptr) throw std::logic_error("workbook stream missing from its container");
-    stream->data = writeWorkbookStream(*data_);
-    return writeCompoundFile(container);
+    stream->data = writeWorkbookStream(data);
+    return container;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> Workbook::toBytes() const {
+    return writeCompoundFile(containerToWrite(*data_));
 }
 
 void Workbook::save(const std::filesystem::path& path) const {
-    std::vector<std::uint8_t> bytes;
+    const auto notWritten = [&] {
+        return ArchiveError(ArchiveProblem::WriteFailed,
+                            messages::notWritten(path.filename().string()));
+    };
+    CompoundFile container;
     try {
-        bytes = toBytes();
+        container = containerToWrite(*data_);
     } catch (const ArchiveError&) {
         throw;
     } catch (const std::exception&) {
-        throw ArchiveError(ArchiveProblem::WriteFailed,
-                           messages::notWritten(path.filename().string()));
+        throw notWritten();
     }
-    replaceFileAtomically(path, bytes);
+    // The container goes straight into the temporary file: the bytes of the whole file are
+    // never gathered in memory beside the workbook stream.
+    replaceFileAtomically(path, [&](const PositionedWrite& write) {
+        try {
+            writeCompoundFile(container, write);
+        } catch (const ArchiveError&) {
+            throw;
+        } catch (const std::exception&) {
+            throw notWritten();
+        }
+    });
 }
 
 }  // namespace clivara::archive
