@@ -97,12 +97,14 @@ class FileDescriptor {
     int fd_;
 };
 
-// Writes every byte, going on after short writes and interrupted calls; 0 or the errno.
-int writeAll(int fd, std::span<const std::uint8_t> bytes) {
+// Writes every byte at position, going on after short writes and interrupted calls; 0 or the
+// errno.
+int writeAllAt(int fd, std::uint64_t position, std::span<const std::uint8_t> bytes) {
     if (const int injected = injectedWriteErrno.load(); injected != 0) return injected;
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                                   static_cast<off_t>(position + done));
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno;
@@ -171,6 +173,11 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path) {
 }
 
 void replaceFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+    replaceFileAtomically(path, [bytes](const PositionedWrite& write) { write(0, bytes); });
+}
+
+void replaceFileAtomically(const std::filesystem::path& path,
+                           const std::function<void(const PositionedWrite& write)>& fill) {
     // A link is followed so the file it points to is replaced, not the link.
     std::filesystem::path target = path;
     std::error_code ec;
@@ -206,7 +213,21 @@ void replaceFileAtomically(const std::filesystem::path& path, std::span<const st
         [[maybe_unused]] const int ignored = ::fchown(fd.get(), old.st_uid, old.st_gid);
     }
     if (::fchmod(fd.get(), mode) != 0) fail(errno);
-    if (const int error = writeAll(fd.get(), bytes); error != 0) fail(error);
+    int writeError = 0;
+    const PositionedWrite write = [&](std::uint64_t position, std::span<const std::uint8_t> bytes) {
+        const int error = writeAllAt(fd.get(), position, bytes);
+        if (error != 0 && writeError == 0) writeError = error;
+        return error;
+    };
+    try {
+        fill(write);
+    } catch (...) {
+        if (writeError != 0) fail(writeError);
+        fd.close();
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    if (writeError != 0) fail(writeError);
     if (::fsync(fd.get()) != 0) fail(errno);
     if (const int error = fd.close(); error != 0) fail(error);
     if (::rename(temporary.c_str(), target.c_str()) != 0) fail(errno);

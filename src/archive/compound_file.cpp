@@ -7,6 +7,7 @@
 #include <gsf/gsf-utils.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -549,6 +550,64 @@ void writeChildren(GsfOutfile* storage, const std::vector<CompoundEntry>& entrie
     }
 }
 
+// Writes the whole container into sink, an open libgsf output at its start.
+void writeContainer(const CompoundFile& file, GsfOutput* sink) {
+    GsfPtr<GsfOutfile> outfile(gsf_outfile_msole_new_full(sink, 512, 64));
+    if (!outfile) throw FormatViolation("compound file: libgsf could not start a compound file");
+    gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(outfile.get()), file.rootClassId.data());
+    try {
+        writeChildren(outfile.get(), file.entries, 1);
+    } catch (...) {
+        gsf_output_close(GSF_OUTPUT(outfile.get()));
+        throw;
+    }
+    if (!gsf_output_close(GSF_OUTPUT(outfile.get()))) {
+        throw FormatViolation("compound file: libgsf could not finish the compound file");
+    }
+}
+
+// A libgsf output that hands every write, with its position, to a PositionedWrite. libgsf
+// keeps the position and the size itself; a seek only has to be accepted.
+struct ForwardingOutput {
+    GsfOutput base;
+    const PositionedWrite* write;
+};
+struct ForwardingOutputClass {
+    GsfOutputClass base;
+};
+
+gboolean forwardingClose(GsfOutput*) {
+    return TRUE;
+}
+
+gboolean forwardingSeek(GsfOutput*, gsf_off_t, GSeekType) {
+    return TRUE;
+}
+
+gboolean forwardingWrite(GsfOutput* output, std::size_t count, const guint8* data) {
+    auto* self = reinterpret_cast<ForwardingOutput*>(output);
+    if (output->cur_offset < 0) return gsf_output_set_error(output, EINVAL, "negative position");
+    const int error = (*self->write)(static_cast<std::uint64_t>(output->cur_offset),
+                                     std::span<const std::uint8_t>(data, count));
+    return error == 0 ? TRUE : gsf_output_set_error(output, error, "write failed");
+}
+
+void forwardingClassInit(gpointer klass, gpointer) {
+    auto* output = static_cast<GsfOutputClass*>(klass);
+    output->Close = forwardingClose;
+    output->Seek = forwardingSeek;
+    output->Write = forwardingWrite;
+}
+
+GsfOutput* forwardingOutput(const PositionedWrite& write) {
+    static const GType type = g_type_register_static_simple(
+        GSF_OUTPUT_TYPE, "ClivaraForwardingOutput", sizeof(ForwardingOutputClass),
+        forwardingClassInit, sizeof(ForwardingOutput), nullptr, GTypeFlags{});
+    auto* output = static_cast<ForwardingOutput*>(g_object_new(type, nullptr));
+    output->write = &write;
+    return &output->base;
+}
+
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                const auto lower = [](char c) {
@@ -587,18 +646,7 @@ std::vector<std::uint8_t> writeCompoundFile(const CompoundFile& file) {
     initGsf();
     GsfPtr<GsfOutput> sink(gsf_output_memory_new());
     if (!sink) throw FormatViolation("compound file: libgsf could not make a memory sink");
-    GsfPtr<GsfOutfile> outfile(gsf_outfile_msole_new_full(sink.get(), 512, 64));
-    if (!outfile) throw FormatViolation("compound file: libgsf could not start a compound file");
-    gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(outfile.get()), file.rootClassId.data());
-    try {
-        writeChildren(outfile.get(), file.entries, 1);
-    } catch (...) {
-        gsf_output_close(GSF_OUTPUT(outfile.get()));
-        throw;
-    }
-    if (!gsf_output_close(GSF_OUTPUT(outfile.get()))) {
-        throw FormatViolation("compound file: libgsf could not finish the compound file");
-    }
+    writeContainer(file, sink.get());
     const gsf_off_t size = gsf_output_size(sink.get());
     const guint8* data = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()));
     if (size < 0 || (size > 0 && data == nullptr)) {
@@ -609,6 +657,12 @@ std::vector<std::uint8_t> writeCompoundFile(const CompoundFile& file) {
     prepareLargeBuffer(bytes.data(), bytes.capacity());
     bytes.insert(bytes.end(), data, data + size);
     return bytes;
+}
+
+void writeCompoundFile(const CompoundFile& file, const PositionedWrite& write) {
+    initGsf();
+    GsfPtr<GsfOutput> sink(forwardingOutput(write));
+    writeContainer(file, sink.get());
 }
 
 }  // namespace clivara::archive

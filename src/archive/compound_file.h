@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/atomic_file.h"
+
 namespace clivara::archive {
 
 using ClassId = std::array<std::uint8_t, 16>;
@@ -44,5 +46,8 @@ CompoundFile readCompoundFile(std::span<const std::uint8_t> bytes);
 // Writes a compound file with 512-byte sectors (what every reader accepts), keeping every
 // entry's name, order and class id.
 std::vector<std::uint8_t> writeCompoundFile(const CompoundFile& file);
+// The same bytes, handed to `write` as they are produced instead of being gathered in memory.
+// A write that fails (returns an errno) stops the writing with FormatViolation.
+void writeCompoundFile(const CompoundFile& file, const PositionedWrite& write);
 
 }  // namespace clivara::archive

@@ -306,8 +306,19 @@ std::vector<std::uint8_t> SharedStrings::serialize(std::uint32_t totalReferences
     std::vector<std::uint8_t> out;
     out.reserve(arena_.size() + std::size_t{size()} * 3 + extraBytes_.size() +
                 (arena_.size() / kMaxRecordBody + 2) * 5 + 1100);
+    write(out, totalReferences, streamOffset);
+    return out;
+}
 
-    std::size_t recordStart = 0;
+void SharedStrings::appendTo(std::vector<std::uint8_t>& out, std::uint32_t totalReferences) const {
+    write(out, totalReferences, out.size());
+}
+
+// Appends the records to out; streamOffset is the stream position of out's current end.
+void SharedStrings::write(std::vector<std::uint8_t>& out, std::uint32_t totalReferences,
+                          std::uint64_t streamOffset) const {
+    const std::size_t base = out.size();
+    std::size_t recordStart = base;
     auto bodyLength = [&] { return out.size() - recordStart - 4; };
     auto room = [&] { return kMaxRecordBody - bodyLength(); };
     auto closeRecord = [&] {
@@ -351,7 +362,7 @@ std::vector<std::uint8_t> SharedStrings::serialize(std::uint32_t totalReferences
             openRecord(rec::kContinue);
         }
         if (i % bucketSize == 0) {
-            putU32(buckets, static_cast<std::uint32_t>(streamOffset + out.size()));
+            putU32(buckets, static_cast<std::uint32_t>(streamOffset + (out.size() - base)));
             putU16(buckets, static_cast<std::uint16_t>(out.size() - recordStart));
             putU16(buckets, 0);
         }
@@ -403,7 +414,6 @@ std::vector<std::uint8_t> SharedStrings::serialize(std::uint32_t totalReferences
     putU16(out, static_cast<std::uint16_t>(std::min<std::uint32_t>(bucketSize, 0xFFFF)));
     out.insert(out.end(), buckets.begin(), buckets.end());
     closeRecord();
-    return out;
 }
 
 }  // namespace clivara::archive

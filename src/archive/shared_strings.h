@@ -33,6 +33,9 @@ class SharedStrings {
     // in the workbook stream where the SST record's header will stand (for EXTSST).
     std::vector<std::uint8_t> serialize(std::uint32_t totalReferences,
                                         std::uint64_t streamOffset) const;
+    // The same records appended to `out`, where the workbook stream is being written: the SST
+    // record's header stands at out.size(), which is its position in the stream.
+    void appendTo(std::vector<std::uint8_t>& out, std::uint32_t totalReferences) const;
 
   private:
     // Runs and phonetic block of one string, kept as the bytes that follow its characters.
@@ -44,6 +47,8 @@ class SharedStrings {
         std::uint8_t flags = 0;  // the option byte's rich-text (08) and phonetic (04) bits
     };
 
+    void write(std::vector<std::uint8_t>& out, std::uint32_t totalReferences,
+               std::uint64_t streamOffset) const;
     void buildLookup();
     void insertLookup(std::uint32_t index);
     void growLookup();

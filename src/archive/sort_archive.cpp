@@ -91,7 +91,9 @@ bool isIgnoredAtFirst(char16_t c) {
 // The text without the characters ignored at first (apostrophes and hyphens, ASCII or
 // typographic), built in `scratch` when there are some; the text itself otherwise.
 std::string_view withoutIgnored(std::string_view text, std::string& scratch) {
-    if (text.find_first_of("'-\xE2") == std::string_view::npos) {
+    // The typographic ones all begin with the byte E2 in UTF-8.
+    if (std::none_of(text.begin(), text.end(),
+                     [](char c) { return c == '\'' || c == '-' || c == '\xE2'; })) {
         return text;
     }
     const icu::UnicodeString whole = icu::UnicodeString::fromUTF8(

@@ -429,20 +429,34 @@ void Sheet::permuteRows(int firstRow, int firstColumn, int lastColumn, std::span
             std::lower_bound(begin, cells.end(), static_cast<std::uint16_t>(high + 1), sameColumn);
         return std::pair{begin, end};
     };
-    // Take the blocks out, then put each into its new row.
+    // Take the blocks out, then put each into its new row. Rows that keep their place are
+    // left alone, and a row whose cells all lie in the moved columns hands over its whole
+    // list of cells, so that the common sort after one change copies almost nothing.
     std::vector<std::vector<Cell>> blocks(order.size());
     const int available = std::min<int>(count, static_cast<int>(sheet.rows.size()) - first0);
     for (int i = 0; i < available; ++i) {
+        if (order[static_cast<std::size_t>(i)] == i) continue;
         auto& cells = sheet.rows[static_cast<std::size_t>(first0 + i)].cells;
         auto [begin, end] = bounds(cells);
         if (begin == end) continue;
-        blocks[static_cast<std::size_t>(i)].assign(begin, end);
-        cells.erase(begin, end);
+        auto& block = blocks[static_cast<std::size_t>(i)];
+        if (begin == cells.begin() && end == cells.end()) {
+            block.swap(cells);
+        } else {
+            block.assign(begin, end);
+            cells.erase(begin, end);
+        }
     }
     for (int i = 0; i < count; ++i) {
-        const auto& block = blocks[static_cast<std::size_t>(order[static_cast<std::size_t>(i)])];
+        const int from = order[static_cast<std::size_t>(i)];
+        if (from == i) continue;
+        auto& block = blocks[static_cast<std::size_t>(from)];
         if (block.empty()) continue;
         auto& cells = sheet.rowForWrite(first0 + i).cells;
+        if (cells.empty()) {
+            cells.swap(block);
+            continue;
+        }
         auto [begin, end] = bounds(cells);
         cells.insert(begin, block.begin(), block.end());
     }
@@ -519,25 +533,47 @@ bool Workbook::uses1904DateSystem() const {
     return data_->dateSystem1904;
 }
 
-std::vector<std::uint8_t> Workbook::toBytes() const {
-    CompoundFile container = *data_->container;
-    CompoundEntry* stream = container.findStream(data_->streamName);
+namespace {
+
+// The container as it is written: every entry as read, the workbook stream regenerated.
+CompoundFile containerToWrite(const WorkbookData& data) {
+    CompoundFile container = *data.container;
+    CompoundEntry* stream = container.findStream(data.streamName);
     if (stream == nullptr) throw std::logic_error("workbook stream missing from its container");
-    stream->data = writeWorkbookStream(*data_);
-    return writeCompoundFile(container);
+    stream->data = writeWorkbookStream(data);
+    return container;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> Workbook::toBytes() const {
+    return writeCompoundFile(containerToWrite(*data_));
 }
 
 void Workbook::save(const std::filesystem::path& path) const {
-    std::vector<std::uint8_t> bytes;
+    const auto notWritten = [&] {
+        return ArchiveError(ArchiveProblem::WriteFailed,
+                            messages::notWritten(path.filename().string()));
+    };
+    CompoundFile container;
     try {
-        bytes = toBytes();
+        container = containerToWrite(*data_);
     } catch (const ArchiveError&) {
         throw;
     } catch (const std::exception&) {
-        throw ArchiveError(ArchiveProblem::WriteFailed,
-                           messages::notWritten(path.filename().string()));
+        throw notWritten();
     }
-    replaceFileAtomically(path, bytes);
+    // The container goes straight into the temporary file: the bytes of the whole file are
+    // never gathered in memory beside the workbook stream.
+    replaceFileAtomically(path, [&](const PositionedWrite& write) {
+        try {
+            writeCompoundFile(container, write);
+        } catch (const ArchiveError&) {
+            throw;
+        } catch (const std::exception&) {
+            throw notWritten();
+        }
+    });
 }
 
 }  // namespace clivara::archive

@@ -255,8 +255,9 @@ std::span<const std::uint8_t> recordBytes(const WorkbookData& book, const SheetD
 
 std::vector<std::uint8_t> writeWorkbookStream(const WorkbookData& book) {
     std::vector<std::uint8_t> out;
+    // Room for some growth; only what an unchanged workbook fills is mapped in ahead.
     out.reserve(book.stream->size() + book.stream->size() / 8 + 4096);
-    prepareLargeBuffer(out.data(), out.capacity());
+    prepareLargeBuffer(out.data(), std::min(out.capacity(), book.stream->size()));
 
     std::uint32_t references = 0;
     for (const SheetData& sheet : book.sheets) references += labelSstCount(sheet);
@@ -266,11 +267,11 @@ std::vector<std::uint8_t> writeWorkbookStream(const WorkbookData& book) {
     for (std::size_t i = 0; i < book.globals.size(); ++i) {
         const KeptRecord& record = book.globals[i];
         if (record.source == KeptRecord::Source::Sst) {
-            appendBytes(out, book.strings->serialize(references, out.size()));
+            book.strings->appendTo(out, references);
             continue;
         }
         if (record.id == rec::kEof && writeSst && !book.hadSst) {
-            appendBytes(out, book.strings->serialize(references, out.size()));
+            book.strings->appendTo(out, references);
         }
         if (record.id == rec::kBoundSheet) boundSheetAt[i] = out.size() + 4;
         appendBytes(out, recordBytes(book, nullptr, record));

@@ -12,6 +12,7 @@
 #include "archive/workbook.h"
 #include "operations/customer_rows.h"
 #include "operations/guarded_operation.h"
+#include "window/customer_name_model.h"
 #include "window/form1.h"
 
 using clivara::archive::Sheet;
@@ -47,21 +48,46 @@ void putRowIntoFields(Form1& form, const Sheet& clienti, int row) {
     }
 }
 
+// The text of a row's name cell. A cell reads as empty exactly when its text is empty. Text
+// cells are read in place, without a copy of each name; other cells are converted into
+// `converted`.
+std::string_view nameAt(const Sheet& sheet, int row, std::string& converted) {
+    if (const std::optional<std::string_view> stored = sheet.storedText(row, kNameColumn)) {
+        return *stored;
+    }
+    converted = sheet.text(row, kNameColumn);
+    return converted;
+}
+
 }  // namespace
 
 bool Form1::AddCustomerNames(int firstRow, bool stopAtEmpty) {
     const Sheet& sheet = requireSheet(*this, activeSheet.toStdString());
-    const int lastRow = sheet.endDown(firstRow, kNameColumn);
     // The names are appended in one batch at the end, also when the walk stops early, so the
     // list ends as it would with one AddItem per name.
-    QStringList names;
+    std::string converted;
+    // The usual case: a run of at least two filled cells from firstRow, which is where the
+    // walk of End(xlDown) ends too; one pass reads and collects it.
+    if (firstRow >= 1 && firstRow < Sheet::kLastRow) {
+        NameBlock& run = comboEntries().batch();
+        int row = firstRow;
+        for (; row <= Sheet::kLastRow; ++row) {
+            const std::string_view name = nameAt(sheet, row, converted);
+            if (name.empty()) {
+                break;
+            }
+            run.append(name);
+        }
+        if (row - firstRow >= 2) {
+            comboAddItems(run);
+            return true;
+        }
+    }
+    const int lastRow = sheet.endDown(firstRow, kNameColumn);
+    NameBlock& names = comboEntries().batch();
     bool completed = true;
     for (int row = firstRow; row <= lastRow; ++row) {
-        // A cell reads as empty exactly when its text is empty. Text cells are read in place,
-        // without a copy of each name.
-        const std::optional<std::string_view> stored = sheet.storedText(row, kNameColumn);
-        const std::string converted = stored ? std::string() : sheet.text(row, kNameColumn);
-        const std::string_view name = stored ? *stored : std::string_view(converted);
+        const std::string_view name = nameAt(sheet, row, converted);
         if (name.empty()) {
             if (stopAtEmpty) {
                 completed = false;
@@ -69,11 +95,9 @@ bool Form1::AddCustomerNames(int firstRow, bool stopAtEmpty) {
             }
             continue;
         }
-        names.append(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+        names.append(name);
     }
-    if (!names.isEmpty()) {
-        comboAddItems(names);
-    }
+    comboAddItems(names);
     return completed;
 }
 
@@ -112,21 +136,15 @@ void Form1::Combo1_Click(int chosenIndex) {
         // The k-th of several equal entries stands for the k-th row carrying that name.
         int occurrence = 0;
         if (chosenIndex >= 0 && chosenIndex < Combo1->count() &&
-            Combo1->itemText(chosenIndex) == chosen) {
-            for (int i = 0; i < chosenIndex; ++i) {
-                if (Combo1->itemText(i) == chosen) {
-                    ++occurrence;
-                }
-            }
+            comboEntries().utf8Text(chosenIndex) == wanted) {
+            occurrence = comboEntries().occurrencesBefore(chosenIndex);
         }
         const Sheet& clienti = requireSheet(*this, "Clienti");
         const int lastRow = clienti.endDown(1, kNameColumn);
+        std::string converted;
         for (int row = 1; row <= lastRow; ++row) {
-            if (wanted.empty() ? !clienti.isEmpty(row, kNameColumn)
-                               : clienti.isEmpty(row, kNameColumn)) {
-                continue;
-            }
-            if (clienti.text(row, kNameColumn) != wanted) {
+            // An empty choice matches the empty cells (a cell is empty when its text is).
+            if (nameAt(clienti, row, converted) != wanted) {
                 continue;
             }
             if (occurrence > 0) {

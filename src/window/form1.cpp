@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "window/combo_type_ahead.h"
+#include "window/customer_name_model.h"
 #include "window/field_marks.h"
 
 namespace {
@@ -150,6 +151,8 @@ void Form1::buildControls() {
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setCompleter(nullptr);
     Combo1->setDuplicatesEnabled(true);
+    comboEntries_ = new CustomerNameModel(Combo1);
+    Combo1->setModel(comboEntries_);
     // Never measure every entry: the list may hold tens of thousands of names.
     Combo1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     if (auto* list = qobject_cast<QListView*>(Combo1->view())) {
@@ -361,7 +364,7 @@ void Form1::comboClear() {
     inComboClear_ = true;
     {
         const QSignalBlocker blocker(Combo1);
-        Combo1->clear();
+        comboEntries_->clear();
         Combo1->clearEditText();
     }
     inComboClear_ = false;
@@ -371,22 +374,34 @@ void Form1::comboAddItem(const QString& text) {
     comboAddItems(QStringList{text});
 }
 
-void Form1::comboAddItems(const QStringList& texts) {
-    if (texts.isEmpty()) {
-        return;
-    }
+template <class Append>
+void Form1::appendComboEntries(Append&& append) {
     // A combo box makes the first entry current when entries arrive in an empty list; the
     // list only appends here, so the index and the text line are put back as they were.
     const int indexBefore = Combo1->currentIndex();
     const QString textBefore = Combo1->currentText();
     const QSignalBlocker blocker(Combo1);
-    Combo1->addItems(texts);
+    append();
     if (Combo1->currentIndex() != indexBefore) {
         Combo1->setCurrentIndex(indexBefore);
     }
     if (Combo1->currentText() != textBefore) {
         Combo1->setEditText(textBefore);
     }
+}
+
+void Form1::comboAddItems(const QStringList& texts) {
+    if (texts.isEmpty()) {
+        return;
+    }
+    appendComboEntries([&] { comboEntries_->append(texts); });
+}
+
+void Form1::comboAddItems(const NameBlock& texts) {
+    if (texts.empty()) {
+        return;
+    }
+    appendComboEntries([&] { comboEntries_->append(texts); });
 }
 
 QWidget* Form1::control(const QString& name) const {

@@ -18,6 +18,8 @@ class QPlainTextEdit;
 class QWidget;
 class MessageBoxes;
 class ArchiveLock;
+class CustomerNameModel;
+class NameBlock;
 namespace clivara::operations {
 class Recovery;
 }
@@ -82,6 +84,9 @@ class Form1 : public QMainWindow {
     void comboClear();
     void comboAddItem(const QString& text);
     void comboAddItems(const QStringList& texts);
+    void comboAddItems(const NameBlock& texts);
+    // The box's entries (src/window/customer_name_model.h).
+    CustomerNameModel& comboEntries() const { return *comboEntries_; }
 
     // The window's collection of controls, by name without regard to letter case.
     QWidget* control(const QString& name) const;
@@ -133,12 +138,15 @@ class Form1 : public QMainWindow {
     void buildControls();
     void buildMenus();
     void runComboChange();
+    template <class Append>
+    void appendComboEntries(Append&& append);
     void runFirstActivation();
     void keepLengthLimit(QLineEdit* edit, int limit);
     MessageBoxes& boxes_;
     std::filesystem::path archivePath_;
     QWidget* fields_[14] = {};  // fields_[1] .. fields_[13]
     QList<QWidget*> controls_;
+    CustomerNameModel* comboEntries_ = nullptr;
     bool activated_ = false;
     bool inComboClear_ = false;
     bool inComboChange_ = false;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 
 #include "archive/archive_error.h"
@@ -149,6 +150,45 @@ TEST_F(AtomicFile, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
     setWriteFailureForTesting(0);
     replaceFileAtomically(file, replacement_);
     EXPECT_EQ(contents(file), replacement_);
+}
+
+// Content written in pieces at positions of their own, as a container writer does when it
+// comes back for its header: the pieces land where they were sent, a gap reads as zeros, and
+// a failure of the writer or of a write leaves the old file and no temporary file.
+TEST_F(AtomicFile, WritesPiecesAtTheirPositionsAndCleansUpAfterAFailedFill) {
+    const fs::path file = dir_ / "Archivio.xls";
+    writeFile(file, original_);
+    const Bytes tail(100, 0x54), head(10, 0x48);
+    replaceFileAtomically(file, [&](const PositionedWrite& write) {
+        EXPECT_EQ(write(200, tail), 0);
+        EXPECT_EQ(write(0, head), 0);
+    });
+    Bytes expected(300, 0);
+    std::fill(expected.begin(), expected.begin() + 10, 0x48);
+    std::fill(expected.begin() + 200, expected.end(), 0x54);
+    EXPECT_EQ(contents(file), expected);
+
+    EXPECT_THROW(replaceFileAtomically(file,
+                                       [&](const PositionedWrite& write) {
+                                           write(0, replacement_);
+                                           throw std::runtime_error("writer gave up");
+                                       }),
+                 std::runtime_error);
+    EXPECT_EQ(contents(file), expected);
+    EXPECT_EQ(listing(), std::vector<std::string>{"Archivio.xls"});
+
+    // A failed write wins over whatever the writer throws on seeing it.
+    setWriteFailureForTesting(ENOSPC);
+    expectError(
+        [&] {
+            replaceFileAtomically(file, [&](const PositionedWrite& write) {
+                if (write(0, replacement_) != 0) throw std::runtime_error("short write");
+            });
+        },
+        ArchiveProblem::WriteFailed, {file.string(), "disco pieno"});
+    setWriteFailureForTesting(0);
+    EXPECT_EQ(contents(file), expected);
+    EXPECT_EQ(listing(), std::vector<std::string>{"Archivio.xls"});
 }
 
 TEST_F(AtomicFile, RefusesAFolderThatCannotBeWritten) {

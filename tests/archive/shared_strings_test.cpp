@@ -139,6 +139,19 @@ TEST(SharedStrings, ExtSstPointsAtTheFirstStringOfEachBucket) {
     EXPECT_EQ(readU32(records[0].body, 4), 20000u);
 }
 
+// Written where the workbook stream is being built, after 5000 bytes of other records, the
+// table is the same bytes with EXTSST counting from the stream's start.
+TEST(SharedStrings, AppendedToTheStreamMatchesTheTableWrittenAlone) {
+    SharedStrings table;
+    for (int i = 0; i < 3000; ++i) table.add("Cliente \xC3\xA8 " + std::to_string(i));
+    Bytes stream(5000, 0x11);
+    table.appendTo(stream, 4321);
+    Bytes expected(5000, 0x11);
+    const Bytes alone = table.serialize(4321, 5000);
+    expected.insert(expected.end(), alone.begin(), alone.end());
+    EXPECT_EQ(stream, expected);
+}
+
 TEST(SharedStrings, EmptyTable) {
     const SharedStrings table = parseBodies({sstHeader(0, 0)});
     EXPECT_EQ(table.size(), 0u);

@@ -3,9 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "archive/archive_error.h"
+#include "archive/atomic_file.h"
 #include "archive/workbook.h"
 #include "archive/workbook_data.h"
 #include "workbook_test_support.h"
@@ -49,8 +54,10 @@ TEST(WorkbookRoundTrip, EveryFixtureSurvivesOpenAndSaveUnchanged) {
             EXPECT_EQ(cellTexts(reread.sheetAt(i)), cellTexts(original.sheetAt(i)));
             EXPECT_EQ(formatsOf(reread.sheetAt(i)), formatsOf(original.sheetAt(i)));
         }
-        // A second save gives the very same bytes: nothing drifts from save to save.
+        // A second save gives the very same bytes: nothing drifts from save to save. What
+        // save() writes straight into the file is what toBytes() gathers in memory.
         const auto first = readBytes(saved);
+        EXPECT_EQ(original.toBytes(), first);
         EXPECT_EQ(reread.toBytes(), first);
     }
     XlrdReading reading;
@@ -85,6 +92,32 @@ TEST(WorkbookRoundTrip, ChangedSheetsKeepTheirOtherRecordsAndFormats) {
             EXPECT_EQ(keptAgain, kept);
         }
     }
+}
+
+// The save writes straight into the temporary file: a write that fails on the way leaves the
+// archive as it was, no temporary file, and the reason in Italian.
+TEST(WorkbookRoundTrip, FailedSaveKeepsTheArchiveAndSaysWhy) {
+    TempDir dir;
+    const auto file = dir.path() / "Archivio.xls";
+    Workbook book = Workbook::open(fixture("lo-clienti.xls"));
+    book.save(file);
+    const auto before = readBytes(file);
+    book.sheetAt(0).setText(2, 1, "Rossi Mario");
+    setWriteFailureForTesting(ENOSPC);
+    try {
+        book.save(file);
+        ADD_FAILURE() << "the save did not fail";
+    } catch (const ArchiveError& error) {
+        EXPECT_EQ(error.problem(), ArchiveProblem::WriteFailed);
+        EXPECT_NE(std::string(error.what()).find("disco pieno"), std::string::npos) << error.what();
+    }
+    setWriteFailureForTesting(0);
+    EXPECT_EQ(readBytes(file), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    book.save(file);
+    EXPECT_EQ(readBytes(file), book.toBytes());
 }
 
 }  // namespace
