@@ -5,12 +5,10 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QString>
-#include <exception>
 #include <memory>
-#include <new>
 #include <ostream>
 
-#include "archive/archive_error.h"
+#include "archive/archive_guard.h"
 #include "archive/workbook.h"
 #include "print/customer_list_painter.h"
 #include "register/customer_list.h"
@@ -41,7 +39,7 @@ std::unique_ptr<QGuiApplication> startGuiApplication() {
 
 int writeCustomerListPdf(const std::filesystem::path& archivePath,
                          const std::filesystem::path& pdfPath, std::ostream& err) {
-    try {
+    return archive::guardedRun(err, kFailed, [&] {
         const archive::Workbook book = archive::Workbook::open(archivePath);
         const archive::Sheet* clienti = book.sheet("Clienti");
         if (clienti == nullptr) {
@@ -79,14 +77,7 @@ int writeCustomerListPdf(const std::filesystem::path& archivePath,
             return kFailed;
         }
         return kWritten;
-    } catch (const archive::ArchiveError& error) {
-        err << error.what() << "\n";
-    } catch (const std::bad_alloc&) {
-        err << "Memoria insufficiente per leggere l'archivio.\n";
-    } catch (const std::exception& error) {
-        err << "Operazione non riuscita: " << error.what() << "\n";
-    }
-    return kFailed;
+    });
 }
 
 }  // namespace clivara::print

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <exception>
-#include <new>
 #include <ostream>
+#include <utility>
 
-#include "archive/archive_error.h"
+#include "archive/archive_guard.h"
 #include "tool/tool_commands.h"
 
 namespace clivara::tool {
@@ -13,16 +12,7 @@ namespace clivara::tool {
 // on err and the exit code kExitUnreadable.
 template <typename Action>
 int guarded(std::ostream& err, Action action) {
-    try {
-        return action();
-    } catch (const archive::ArchiveError& error) {
-        err << error.what() << "\n";
-    } catch (const std::bad_alloc&) {
-        err << "Memoria insufficiente per leggere l'archivio.\n";
-    } catch (const std::exception& error) {
-        err << "Operazione non riuscita: " << error.what() << "\n";
-    }
-    return kExitUnreadable;
+    return archive::guardedRun(err, kExitUnreadable, std::move(action));
 }
 
 }  // namespace clivara::tool
