@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The built program under Xvfb, driven with xdotool: adds a customer, renames another so that
-# it moves, deletes a third and leaves with "Esci"; then python3-xlrd and ssconvert read the
-# saved archive and must find exactly the expected register, with the rest of the file as it
-# was (the other sheet, the headings, the cells right of column M).
+# it moves, deletes a third, changes the note of a fourth and leaves with "Esci"; then
+# python3-xlrd and ssconvert read the saved archive and must find exactly the expected
+# register, with the rest of the file as it was (the other sheet, the headings, the cells
+# right of column M), and every modified row with the same kind of cell as before, cell by
+# cell (texts that look like numbers stay texts, numbers and dates stay what they were).
 # Usage: customer_changes_test.sh PROGRAM TOOL FIXTURES_DIR
 set -euo pipefail
 program=$1
@@ -12,7 +14,8 @@ source "$(dirname "$0")/lib.sh"
 app_pid=""
 
 # The archive, written by python3-xlwt: four customers, a note right of M on rows 1 to 5, a
-# counter of 5 and a third sheet the program never touches.
+# counter of 5 and a third sheet the program never touches. Every C.A.P. and Partita IVA is
+# a text, with or without a leading zero; Cellullare is a number where it is filled.
 "$python" - "$work/Archivio.xls" <<'EOF'
 import datetime, sys, xlwt
 book = xlwt.Workbook(encoding="utf-8")
@@ -32,8 +35,8 @@ customers = [
      "NA", "081 5512345", 3479876543, "SPSGNN65B12F839K", "12345678901", "", "Lunedì chiuso"),
     ("Di Martino Luca", 3, datetime.date(2008, 2, 28), "Corso Vittorio 210", "10121",
      "Torino", "TO", "", "", "DMRLCU80C15L219P", "", "Privato", ""),
-    ("Gallo Maria Grazia", 5, datetime.date(2008, 4, 2), "Via Garibaldi 88", "16124",
-     "Genova", "GE", "010 2471100", 3201112233, "", "", "", ""),
+    ("Gallo Maria Grazia", 5, datetime.date(2008, 4, 2), "Via Garibaldi 88", "22063",
+     "Cantù", "CO", "031 711100", 3201112233, "GLLMGR62D41B639M", "22392272825", "", ""),
 ]
 for row, values in enumerate(customers, start=1):
     for column, value in enumerate(values):
@@ -106,6 +109,11 @@ replace_name() {
     xdotool key ctrl+a BackSpace
     xdotool type --delay 20 "$1"
 }
+# From the name field to the n-th field after it in the tab order (C, D, ..., M).
+tab_fields() {
+    local i
+    for ((i = 0; i < $1; i++)); do xdotool key Tab; done
+}
 
 focus_main
 # 1. A new customer: the name typed into the focused name field.
@@ -127,7 +135,16 @@ clienti_menu 3
 answer_box Return   # question
 answer_box Return   # "Cliente ... Eliminato"
 
-# 4. "Esci": the first menu, its only entry.
+# 4. Gallo, now the third customer, gets a note (the tenth field after the name): the whole
+# row is written back, its texts that look like numbers included.
+choose_customer 3
+tab_fields 10
+xdotool type --delay 20 "Richiamare a settembre"
+clienti_menu 2
+answer_box Return   # question
+answer_box Return   # "Cliente Modificato"
+
+# 5. "Esci": the first menu, its only entry.
 focus_main
 xdotool key alt
 sleep 0.3
@@ -170,12 +187,32 @@ expected = [
     was[0],
     was[3][:13] + ["extra3", "", "3.5"],                   # Di Martino moved up into row 2
     ["Ferri Edilizia", "6", today] + [""] * 10 + ["extra4", "", ""],
-    was[4][:13] + ["extra5", "", ""],                      # Gallo
+    was[4][:11] + ["Richiamare a settembre", ""] + ["extra5", "", ""],  # Gallo, new note
     ["Zanetti Bianchi"] + was[1][1:13] + ["", "", ""],     # Bianchi renamed, sorted last
 ]
 assert len(got) == len(expected), (len(got), got)
 for number, (g, e) in enumerate(zip(got, expected), start=1):
     assert g == e, (number, g, e)
+
+# The kind and the stored value of every cell of A to M of the rows written back: as in the
+# original row, but for the changed field, which holds a text now.
+def raw(sheet, r):
+    return [(sheet.cell_type(r, c), sheet.cell_value(r, c)) if c < sheet.ncols else (xlrd.XL_CELL_EMPTY, "")
+            for c in range(13)]
+
+saved_clienti = saved.sheet_by_name("Clienti")
+original_clienti = original.sheet_by_name("Clienti")
+for saved_row, original_row, changed in [(1, 3, {}), (3, 4, {11: "Richiamare a settembre"}),
+                                         (4, 1, {0: "Zanetti Bianchi"})]:
+    expected_cells = raw(original_clienti, original_row)
+    for column, text in changed.items():
+        expected_cells[column] = (xlrd.XL_CELL_TEXT, text)
+    got_cells = raw(saved_clienti, saved_row)
+    for column, (g, e) in enumerate(zip(got_cells, expected_cells)):
+        assert g == e, ("row", saved_row + 1, "column", column + 1, g, e)
+# The new customer: its identifier a number, its date a date.
+assert saved_clienti.cell_type(2, 1) == xlrd.XL_CELL_NUMBER, saved_clienti.cell(2, 1)
+assert saved_clienti.cell_type(2, 2) == xlrd.XL_CELL_DATE, saved_clienti.cell(2, 2)
 assert cells(saved.sheet_by_name("Codici"), saved) == [["Ultimo codice"], ["6"]]
 assert cells(saved.sheet_by_name("Appunti"), saved) == cells(original.sheet_by_name("Appunti"), original)
 EOF
