@@ -56,10 +56,10 @@ std::optional<std::vector<std::uint8_t>> shiftLeadingRange(std::span<const std::
 
 std::optional<std::vector<std::uint8_t>> shiftNote(std::span<const std::uint8_t> body,
                                                    int deleted) {
-    const int row = readU16(body, 0);
-    if (row == deleted) return std::nullopt;
+    const auto row = shiftRow(readU16(body, 0), deleted);
+    if (!row) return std::nullopt;
     std::vector<std::uint8_t> out(body.begin(), body.end());
-    if (row > deleted) patchU16(out, 0, static_cast<std::uint16_t>(row - 1));
+    patchU16(out, 0, static_cast<std::uint16_t>(*row));
     return out;
 }
 
@@ -118,11 +118,7 @@ std::optional<std::vector<std::uint8_t>> permuteMerged(std::span<const std::uint
                                                        int lastColumn0,
                                                        const std::vector<int>& newRowOf) {
     const int count = static_cast<int>(newRowOf.size());
-    auto target = [&](int row) {
-        return row >= first0 && row < first0 + count
-                   ? newRowOf[static_cast<std::size_t>(row - first0)]
-                   : row;
-    };
+    auto target = [&](int row) { return permutedRow(row, first0, newRowOf); };
     std::vector<Range> kept;
     for (Range range : readRanges(body, 2, readU16(body, 0), false)) {
         const bool inside = range.firstRow >= first0 && range.lastRow < first0 + count &&
