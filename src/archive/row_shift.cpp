@@ -1,8 +1,9 @@
 // Records that name rows of their sheet follow the rows when one is deleted or when rows are
 // reordered. This file handles merged ranges, hyperlinks, notes, the selection and horizontal
 // page breaks, and hands the range lists of conditional formats, validations and shared
-// features (anchored_ranges.cpp), the drawing (drawing_anchors.cpp) and the data sources of
-// pivot tables and consolidations (source_ranges.cpp) to their own passes; formula tokens
+// features (anchored_ranges.cpp), the drawing (drawing_anchors.cpp), the data sources of
+// pivot tables and consolidations (source_ranges.cpp) and the sort state and watched cells
+// (sort_state_records.cpp) to their own passes; formula tokens
 // follow in formula_row_moves.cpp.
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "archive/drawing_anchors.h"
 #include "archive/format_violation.h"
 #include "archive/row_ranges.h"
+#include "archive/sort_state_records.h"
 #include "archive/source_ranges.h"
 #include "archive/workbook_io.h"
 
@@ -195,6 +197,7 @@ void shiftAnchoredRecords(SheetData& sheet, int deleted) {
     }
     sheet.records = std::move(result);
     shiftNewerRangeRecords(sheet, deleted);
+    shiftSortAndWatchRecords(sheet, deleted);
 }
 
 void permuteAnchoredRecords(SheetData& sheet, int first0, int firstColumn0, int lastColumn0,
@@ -248,6 +251,7 @@ void permuteAnchoredRecords(SheetData& sheet, int first0, int firstColumn0, int 
         record = editor.replaced(record, body);
     }
     permuteRangeRecords(sheet, first0, firstColumn0, lastColumn0, newRowOf);
+    permuteSortAndWatchRecords(sheet, first0, firstColumn0, lastColumn0, newRowOf);
 }
 
 }  // namespace clivara::archive
