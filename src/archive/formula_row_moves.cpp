@@ -9,6 +9,7 @@
 #include "archive/biff_strings.h"
 #include "archive/format_violation.h"
 #include "archive/formula_tokens.h"
+#include "archive/row_ranges.h"
 #include "archive/workbook_io.h"
 
 namespace clivara::archive {
@@ -219,25 +220,6 @@ class SheetLinks {
     std::vector<Entry> entries_;
     std::vector<int> tabOfSheet_;
 };
-
-// ---- replacing kept records ------------------------------------------------------------------
-
-KeptRecord ownedRecord(std::vector<std::vector<std::uint8_t>>& owned, const KeptRecord& record,
-                       std::span<const std::uint8_t> body) {
-    std::vector<std::uint8_t> bytes;
-    putRecord(bytes, record.id, body);
-    KeptRecord kept = record;
-    kept.source = KeptRecord::Source::Owned;
-    kept.offset = static_cast<std::uint32_t>(owned.size());
-    kept.size = static_cast<std::uint32_t>(bytes.size());
-    owned.push_back(std::move(bytes));
-    return kept;
-}
-
-bool isEditable(const KeptRecord& record) {
-    return record.source == KeptRecord::Source::Stream ||
-           record.source == KeptRecord::Source::Owned;
-}
 
 // ---- shared formulas -------------------------------------------------------------------------
 
@@ -640,11 +622,7 @@ void followDeletedRowInFormulas(SheetData& sheet, int deleted) {
 void followPermutedRowsInFormulas(SheetData& sheet, int first0, int firstColumn0, int lastColumn0,
                                   const std::vector<int>& newRowOf) {
     const int count = static_cast<int>(newRowOf.size());
-    auto target = [&](int row) {
-        return row >= first0 && row < first0 + count
-                   ? newRowOf[static_cast<std::size_t>(row - first0)]
-                   : row;
-    };
+    auto target = [&](int row) { return permutedRow(row, first0, newRowOf); };
     auto inBlock = [&](int row, int column) {
         return row >= first0 && row < first0 + count && column >= firstColumn0 &&
                column <= lastColumn0;

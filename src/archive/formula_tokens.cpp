@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "archive/row_ranges.h"
+
 namespace clivara::archive {
 
 namespace {
@@ -132,16 +134,18 @@ struct RowField {
 // must become an error. `rows` holds the absolute rows (one for a cell, two for an area).
 bool deletedRows(int* rows, std::size_t count, int deleted) {
     if (count == 1) {
-        if (rows[0] == deleted) return false;
-        if (rows[0] > deleted) --rows[0];
-        return true;
+        const auto row = shiftRow(rows[0], deleted);
+        if (row) rows[0] = *row;
+        return row.has_value();
     }
-    int& first = rows[0] <= rows[1] ? rows[0] : rows[1];
-    int& last = rows[0] <= rows[1] ? rows[1] : rows[0];
-    if (last < deleted) return true;
-    if (first == deleted && last == deleted) return false;
-    if (first > deleted) --first;
-    if (last != kLastRow) --last;  // an area reaching the last row keeps reaching it
+    // An area's rows may be stored in either order; an area reaching the last row keeps
+    // reaching it.
+    const bool ordered = rows[0] <= rows[1];
+    const int first = ordered ? rows[0] : rows[1], last = ordered ? rows[1] : rows[0];
+    const auto shifted = shiftRange({first, last, 0, 0}, deleted);
+    if (!shifted) return false;
+    rows[ordered ? 0 : 1] = shifted->firstRow;
+    rows[ordered ? 1 : 0] = shifted->lastRow;
     return true;
 }
 

@@ -13,6 +13,11 @@
 
 namespace clivara::archive {
 
+std::optional<int> shiftRow(int row, int deleted) {
+    if (row == deleted) return std::nullopt;
+    return row > deleted ? row - 1 : row;
+}
+
 std::optional<Range> shiftRange(Range range, int deleted) {
     if (range.lastRow < deleted) return range;
     if (range.firstRow > deleted) {
@@ -23,6 +28,12 @@ std::optional<Range> shiftRange(Range range, int deleted) {
     if (range.firstRow == deleted && range.lastRow == deleted) return std::nullopt;
     if (range.lastRow != kLastRowIndex) --range.lastRow;
     return range;
+}
+
+int permutedRow(int row, int first0, const std::vector<int>& newRowOf) {
+    const int count = static_cast<int>(newRowOf.size());
+    return row >= first0 && row < first0 + count ? newRowOf[static_cast<std::size_t>(row - first0)]
+                                                 : row;
 }
 
 std::vector<Range> readRanges(std::span<const std::uint8_t> body, std::size_t at, std::size_t count,
@@ -157,15 +168,20 @@ std::vector<std::uint8_t> RecordEditor::body(const KeptRecord& record) const {
     return std::vector<std::uint8_t>(bytes.begin() + 4, bytes.end());
 }
 
-KeptRecord RecordEditor::replaced(const KeptRecord& record, std::span<const std::uint8_t> newBody) {
+KeptRecord ownedRecord(std::vector<std::vector<std::uint8_t>>& owned, const KeptRecord& record,
+                       std::span<const std::uint8_t> body) {
     std::vector<std::uint8_t> bytes;
-    putRecord(bytes, record.id, newBody);
+    putRecord(bytes, record.id, body);
     KeptRecord kept = record;
     kept.source = KeptRecord::Source::Owned;
-    kept.offset = static_cast<std::uint32_t>(sheet_.owned.size());
+    kept.offset = static_cast<std::uint32_t>(owned.size());
     kept.size = static_cast<std::uint32_t>(bytes.size());
-    sheet_.owned.push_back(std::move(bytes));
+    owned.push_back(std::move(bytes));
     return kept;
+}
+
+KeptRecord RecordEditor::replaced(const KeptRecord& record, std::span<const std::uint8_t> newBody) {
+    return ownedRecord(sheet_.owned, record, newBody);
 }
 
 }  // namespace clivara::archive

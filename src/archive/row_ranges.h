@@ -1,7 +1,8 @@
 #pragma once
 
 // Cell ranges as records store them, and how they follow rows: the shared helpers of the
-// records anchored to rows (row_shift.cpp, anchored_ranges.cpp).
+// records anchored to rows (row_shift.cpp, anchored_ranges.cpp, source_ranges.cpp,
+// sort_state_records.cpp) and of the formulas (formula_tokens.cpp, formula_row_moves.cpp).
 
 #include <cstdint>
 #include <optional>
@@ -18,9 +19,14 @@ struct Range {
     int firstRow, lastRow, firstColumn, lastColumn;
 };
 
+// The row `row` after row `deleted` went away; nullopt when it was that row.
+std::optional<int> shiftRow(int row, int deleted);
 // The rows of [firstRow, lastRow] after row `deleted` went away; nullopt when the range lay
 // only on that row. A range reaching the sheet's last row keeps reaching it.
 std::optional<Range> shiftRange(Range range, int deleted);
+// Where row `row` went when the rows first0 .. first0 + newRowOf.size() - 1 were reordered,
+// row first0 + i to row newRowOf[i]; rows outside the block stay.
+int permutedRow(int row, int first0, const std::vector<int>& newRowOf);
 
 // Reads a list of ranges laid out as (u16 row, u16 row, u16 col, u16 col) or, with
 // byteColumns, (u16 row, u16 row, u8 col, u8 col); FormatViolation when it runs past `body`.
@@ -41,6 +47,11 @@ std::vector<Range> permuteRanges(const std::vector<Range>& ranges, int first0, i
 std::size_t validationRangesAt(std::span<const std::uint8_t> body);
 
 bool isEditable(const KeptRecord& record);
+
+// `record` with its body replaced by `body`, the new bytes kept in `owned` (a sheet's or the
+// globals' store of owned records).
+KeptRecord ownedRecord(std::vector<std::vector<std::uint8_t>>& owned, const KeptRecord& record,
+                       std::span<const std::uint8_t> body);
 
 // Reads kept records of one sheet and replaces their bodies by owned ones.
 class RecordEditor {

@@ -1,8 +1,9 @@
 // Records that name rows of their sheet follow the rows when one is deleted or when rows are
 // reordered. This file handles merged ranges, hyperlinks, notes, the selection and horizontal
 // page breaks, and hands the range lists of conditional formats, validations and shared
-// features (anchored_ranges.cpp), the drawing (drawing_anchors.cpp) and the data sources of
-// pivot tables and consolidations (source_ranges.cpp) to their own passes; formula tokens
+// features (anchored_ranges.cpp), the drawing (drawing_anchors.cpp), the data sources of
+// pivot tables and consolidations (source_ranges.cpp) and the sort state and watched cells
+// (sort_state_records.cpp) to their own passes; formula tokens
 // follow in formula_row_moves.cpp.
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "archive/drawing_anchors.h"
 #include "archive/format_violation.h"
 #include "archive/row_ranges.h"
+#include "archive/sort_state_records.h"
 #include "archive/source_ranges.h"
 #include "archive/workbook_io.h"
 
@@ -56,10 +58,10 @@ std::optional<std::vector<std::uint8_t>> shiftLeadingRange(std::span<const std::
 
 std::optional<std::vector<std::uint8_t>> shiftNote(std::span<const std::uint8_t> body,
                                                    int deleted) {
-    const int row = readU16(body, 0);
-    if (row == deleted) return std::nullopt;
+    const auto row = shiftRow(readU16(body, 0), deleted);
+    if (!row) return std::nullopt;
     std::vector<std::uint8_t> out(body.begin(), body.end());
-    if (row > deleted) patchU16(out, 0, static_cast<std::uint16_t>(row - 1));
+    patchU16(out, 0, static_cast<std::uint16_t>(*row));
     return out;
 }
 
@@ -118,11 +120,7 @@ std::optional<std::vector<std::uint8_t>> permuteMerged(std::span<const std::uint
                                                        int lastColumn0,
                                                        const std::vector<int>& newRowOf) {
     const int count = static_cast<int>(newRowOf.size());
-    auto target = [&](int row) {
-        return row >= first0 && row < first0 + count
-                   ? newRowOf[static_cast<std::size_t>(row - first0)]
-                   : row;
-    };
+    auto target = [&](int row) { return permutedRow(row, first0, newRowOf); };
     std::vector<Range> kept;
     for (Range range : readRanges(body, 2, readU16(body, 0), false)) {
         const bool inside = range.firstRow >= first0 && range.lastRow < first0 + count &&
@@ -199,6 +197,7 @@ void shiftAnchoredRecords(SheetData& sheet, int deleted) {
     }
     sheet.records = std::move(result);
     shiftNewerRangeRecords(sheet, deleted);
+    shiftSortAndWatchRecords(sheet, deleted);
 }
 
 void permuteAnchoredRecords(SheetData& sheet, int first0, int firstColumn0, int lastColumn0,
@@ -252,6 +251,7 @@ void permuteAnchoredRecords(SheetData& sheet, int first0, int firstColumn0, int 
         record = editor.replaced(record, body);
     }
     permuteRangeRecords(sheet, first0, firstColumn0, lastColumn0, newRowOf);
+    permuteSortAndWatchRecords(sheet, first0, firstColumn0, lastColumn0, newRowOf);
 }
 
 }  // namespace clivara::archive

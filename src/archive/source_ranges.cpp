@@ -48,18 +48,6 @@ std::optional<std::vector<std::uint8_t>> edited(std::span<const std::uint8_t> bo
     return out;
 }
 
-KeptRecord owned(std::vector<std::vector<std::uint8_t>>& bodies, const KeptRecord& record,
-                 std::span<const std::uint8_t> body) {
-    std::vector<std::uint8_t> bytes;
-    putRecord(bytes, record.id, body);
-    KeptRecord kept = record;
-    kept.source = KeptRecord::Source::Owned;
-    kept.offset = static_cast<std::uint32_t>(bodies.size());
-    kept.size = static_cast<std::uint32_t>(bytes.size());
-    bodies.push_back(std::move(bytes));
-    return kept;
-}
-
 // Every DCONREF of the workbook that names `sheet`, edited.
 template <typename Edit>
 void editSourceRanges(SheetData& sheet, Edit edit) {
@@ -69,7 +57,7 @@ void editSourceRanges(SheetData& sheet, Edit edit) {
         try {
             const auto bytes = recordBytes(book, nullptr, record);
             if (auto body = edited(bytes.subspan(4), sheet.name, edit)) {
-                record = owned(book.ownedGlobals, record, *body);
+                record = ownedRecord(book.ownedGlobals, record, *body);
             }
         } catch (const FormatViolation&) {
             // a record we cannot read stays as it was
@@ -81,7 +69,7 @@ void editSourceRanges(SheetData& sheet, Edit edit) {
             try {
                 const auto bytes = recordBytes(book, &other, record);
                 if (auto body = edited(bytes.subspan(4), sheet.name, edit)) {
-                    record = owned(other.owned, record, *body);
+                    record = ownedRecord(other.owned, record, *body);
                     other.changed = true;
                 }
             } catch (const FormatViolation&) {

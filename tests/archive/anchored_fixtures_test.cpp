@@ -197,4 +197,25 @@ TEST(AnchoredFixtures, DataSourcesOnTheSheetFollowItsRows) {
     EXPECT_EQ(anchored(consolidated, {"dconref"}), "dconref 2 1-7:1-1 self Clienti\n");
 }
 
+// crafted-anchored's sort state: A2:C9 sorted by B2:B9 descending, then by A2:A9 along a custom
+// list; watched cells A1, B4 and C7.
+TEST(AnchoredFixtures, SortStateAndWatchedCellsFollowTheRows) {
+    Workbook book = Workbook::open(fixture("crafted-anchored.xls"));
+    const std::vector<std::string> kinds = {"sortdata", "cellwatch"};
+    const std::string keys = " keys 1-7:1-1 desc, 1-7:0-0 asc list Alfa,Beta\n";
+    // Row 4 goes: so does the watch on B4; C7 becomes C6 and the sort state loses a row.
+    book.sheet("Clienti")->deleteRow(4);
+    EXPECT_EQ(anchored(book, kinds),
+              "sortdata 1-7:0-2" + keys + "cellwatch 0-0:0-0\ncellwatch 5-5:2-2\n");
+    // The customers reversed across A-M: C6 goes with its row to C4; the sort state covers every
+    // reordered row and stays as it was.
+    book.sheet("Clienti")->permuteRows(2, 1, 13, std::vector<int>{6, 5, 4, 3, 2, 1, 0});
+    EXPECT_EQ(anchored(book, kinds),
+              "sortdata 1-7:0-2" + keys + "cellwatch 0-0:0-0\ncellwatch 3-3:2-2\n");
+    // Rows 6 and 7 swapped across A-B alone: A2:C8 no longer holds its rows together and the
+    // sort state goes; C4, right of the moved columns, stays.
+    book.sheet("Clienti")->permuteRows(6, 1, 2, std::vector<int>{1, 0});
+    EXPECT_EQ(anchored(book, kinds), "cellwatch 0-0:0-0\ncellwatch 3-3:2-2\n");
+}
+
 }  // namespace

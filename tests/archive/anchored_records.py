@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Prints the records of a sheet that are anchored to rows, as another program reads them:
 conditional formats (CFHEADER, CFHEADER12, CFEX), shared features (FEAT), AUTOFILTER12, the
+sort state (SORTDATA) and watched cells (CELLWATCH), the
 data sources in the whole workbook (DCONREF, by substream: 0 the globals), and the sheet's drawing (shapes with their client anchors and OBJ, notes). Rows and columns count from
 0. The workbook stream comes from python3-xlrd's compound-file reader.
 
@@ -99,6 +100,28 @@ def ref8(body, at):
     return "%d-%d:%d-%d" % struct.unpack_from("<HHHH", body, at)
 
 
+def rfx(body, at):
+    return "%d-%d:%d-%d" % struct.unpack_from("<IIII", body, at)
+
+
+def sort_state(body):
+    """SORTDATA: its range, then each key's range, order and custom list."""
+    count = struct.unpack_from("<I", body, 30)[0]
+    keys, at = [], 38
+    for _ in range(count):
+        flags, = struct.unpack_from("<H", body, at)
+        length, = struct.unpack_from("<I", body, at + 26)
+        key, text, at = rfx(body, at + 2), "", at + 30
+        if length:
+            wide = body[at] & 1
+            raw = body[at + 1:at + 1 + length * (2 if wide else 1)]
+            text = " list " + raw.decode("utf-16-le" if wide else "latin-1")
+            at += 1 + len(raw)
+        keys.append("%s %s%s" % (key, "desc" if flags & 1 else "asc", text))
+    extra = " +%d bytes" % (len(body) - at) if at != len(body) else ""
+    return "sortdata %s keys %s%s" % (rfx(body, 14), ", ".join(keys), extra)
+
+
 def office_art(data, at, end, shapes, drawing):
     """Walks OfficeArt records: shapes get [spid, anchor], drawing the FDG counts."""
     while at + 8 <= end:
@@ -140,6 +163,10 @@ def main():
                                          ranges(body, 19, 27)))
         elif rid == 0x087E:
             lines.append("autofilter12 %s" % ref8(body, 4))
+        elif rid == 0x0895:
+            lines.append(sort_state(body))
+        elif rid == 0x086C:
+            lines.append("cellwatch %s" % ref8(body, 4))
         elif rid == 0x00EC:
             art += body
         elif rid == 0x005D:
