@@ -7,8 +7,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 #include <new>
 #include <string>
@@ -129,7 +131,30 @@ CustomerSearchWindow::CustomerSearchWindow(Form1& form)
 
 CustomerSearchWindow::~CustomerSearchWindow() = default;
 
+// The first time it opens, the window stands beside the form rather than over the fields it
+// fills, where the screen leaves room for it; otherwise where the window system puts it.
+void CustomerSearchWindow::placeBesideForm() {
+    const QScreen* screen = form_.screen();
+    if (screen == nullptr) return;
+    const QRect available = screen->availableGeometry();
+    const QRect formFrame = form_.frameGeometry();
+    const int gap = 8;
+    const QSize size = frameGeometry().size();  // the frame is not known before it is shown
+    QPoint topLeft(formFrame.right() + gap, formFrame.top());
+    if (topLeft.x() + size.width() > available.right()) {
+        topLeft.setX(formFrame.left() - gap - size.width());
+    }
+    if (topLeft.x() < available.left()) return;
+    topLeft.setY(
+        std::max(available.top(), std::min(topLeft.y(), available.bottom() - size.height())));
+    move(topLeft);
+}
+
 void CustomerSearchWindow::present() {
+    if (!placed_) {
+        placeBesideForm();
+        placed_ = true;
+    }
     show();
     raise();
     activateWindow();

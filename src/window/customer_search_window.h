@@ -43,6 +43,7 @@ class CustomerSearchWindow : public QDialog {
     bool refreshIndex();
     void showMatches();
     void loadChosen();
+    void placeBesideForm();
 
     Form1& form_;
     QLineEdit* query_ = nullptr;
@@ -51,4 +52,5 @@ class CustomerSearchWindow : public QDialog {
     std::unique_ptr<SearchResultsModel> model_;
     clivara::customers::CustomerSearchIndex index_;
     QString failure_;  // why the register could not be searched, if so
+    bool placed_ = false;
 };
