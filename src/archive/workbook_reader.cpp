@@ -226,9 +226,16 @@ class SheetReader {
             if (dims != records.end()) {
                 records.insert(dims + 1, marker(KeptRecord::Source::CellTable));
             } else {
-                auto at = std::find_if(records.begin() + 1, records.end(), [](const KeptRecord& r) {
-                    return r.id == kWindow2 || r.id == rec::kEof;
-                });
+                // Before the sheet's own WINDOW2 or EOF: an embedded chart's substream has both,
+                // and cells written inside it would not be the sheet's on reading.
+                int depth = 0;
+                auto at =
+                    std::find_if(records.begin() + 1, records.end(), [&](const KeptRecord& r) {
+                        if (r.id == rec::kBof) ++depth;
+                        if (depth == 0) return r.id == kWindow2 || r.id == rec::kEof;
+                        if (r.id == rec::kEof) --depth;
+                        return false;
+                    });
                 at = records.insert(at, marker(KeptRecord::Source::CellTable));
                 records.insert(at, marker(KeptRecord::Source::Dimensions));
             }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/biff_stream.h"
+#include "archive/compound_file.h"
 #include "archive/workbook.h"
 #include "archive/workbook_data.h"
 #include "workbook_test_support.h"
@@ -187,6 +189,60 @@ TEST(WorkbookEdit, FormulasStayFormulasWhenRowsBelowThemGo) {
     EXPECT_EQ(cellTexts(sheet), before);
     const Workbook reread = Workbook::fromBytes(book.toBytes(), "x.xls");
     EXPECT_EQ(cellTexts(reread.sheetAt(0)), before);
+}
+
+// lo-formula-rows with no cell table on its first sheet: its DIMENSIONS, rows and cells are taken
+// out, leaving the embedded chart's substream in the sheet (with the chart's own WINDOW2 and
+// EOF), and the sheet positions of the BOUNDSHEET records that follow are moved back.
+std::vector<std::uint8_t> withoutFirstCellTable() {
+    CompoundFile file = readCompoundFile(readBytes(fixture("lo-formula-rows.xls")));
+    CompoundEntry* stream = file.findStream("Workbook");
+    const std::vector<std::uint8_t> in = stream->data;
+    std::vector<std::uint8_t> out;
+    std::vector<std::size_t> boundSheets;
+    std::size_t removed = 0, sheetStart = 0;
+    int substream = 0;  // 1: the globals; 2: the first sheet; 3: inside its chart
+    for (std::size_t at = 0; at + 4 <= in.size();) {
+        const std::uint16_t id = readU16(in, at);
+        const std::size_t end = at + 4 + readU16(in, at + 2);
+        if (id == rec::kBof) ++substream;
+        if (substream == 2 && sheetStart == 0) sheetStart = at;
+        const bool cellTable = id == 0x0200 || id == 0x0208 || id == 0x00D7 || id == 0x00FD ||
+                               id == 0x027E || id == 0x0203 || id == 0x0006 || id == 0x04BC ||
+                               id == 0x0221 || id == 0x0236 || id == 0x0207 || id == 0x00BD ||
+                               id == 0x0201 || id == 0x00BE || id == 0x0205;
+        if (substream == 2 && cellTable) {
+            removed += end - at;
+        } else {
+            if (id == 0x0085) boundSheets.push_back(out.size() + 4);
+            out.insert(out.end(), in.begin() + static_cast<std::ptrdiff_t>(at),
+                       in.begin() + static_cast<std::ptrdiff_t>(end));
+        }
+        if (id == rec::kEof && substream >= 2) substream = substream == 3 ? 2 : 4;
+        at = end;
+    }
+    for (const std::size_t position : boundSheets) {
+        const std::uint32_t sheet = readU32(out, position);
+        if (sheet > sheetStart)
+            patchU32(out, position, static_cast<std::uint32_t>(sheet - removed));
+    }
+    stream->data = out;
+    return writeCompoundFile(file);
+}
+
+TEST(WorkbookEdit, CellsWrittenIntoASheetWithoutCellTableStayOutOfItsChart) {
+    const std::vector<std::uint8_t> bytes = withoutFirstCellTable();
+    Workbook book = Workbook::fromBytes(bytes, "x.xls");
+    Sheet& sheet = book.sheetAt(0);
+    ASSERT_TRUE(sheet.isEmpty(1, 1));
+    const CellTexts second = cellTexts(book.sheetAt(1));
+    ASSERT_FALSE(second.empty());
+    sheet.setText(2, 1, "Fuzz Srl");
+    sheet.setText(3, 2, "42");
+    const Workbook reread = Workbook::fromBytes(book.toBytes(), "y.xls");
+    EXPECT_EQ(reread.sheetAt(0).text(2, 1), "Fuzz Srl");
+    EXPECT_EQ(reread.sheetAt(0).text(3, 2), "42");
+    EXPECT_EQ(cellTexts(reread.sheetAt(1)), second);
 }
 
 }  // namespace
