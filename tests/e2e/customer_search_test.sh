@@ -113,7 +113,9 @@ open_search() {
     sleep 0.3
 }
 # Searches for $1 and loads the first match with Enter; then writes $2 as the note (the tenth
-# field after the name, which holds the main window's focus) and answers "Modifica".
+# field after the name, which holds the main window's focus) and answers "Modifica". With a
+# third argument, a customer of the same name exists: its warning (default No) is answered
+# "Sì" with its mnemonic before the usual question.
 search_and_modify_note() {
     open_search
     xdotool type --delay 20 "$1"
@@ -125,6 +127,7 @@ search_and_modify_note() {
     xdotool key ctrl+a
     xdotool type --delay 20 "$2"
     clienti_menu 2
+    [ $# -lt 3 ] || answer_box alt+s   # "Esiste già un altro cliente con la stessa Ragione Sociale …"
     answer_box Return   # "Si voler Modificare il Cliente Selezionato ?"
     answer_box Return   # "Cliente Modificato"
 }
@@ -132,8 +135,9 @@ search_and_modify_note() {
 # 1. A word from the middle of a name.
 search_and_modify_note "centrale" "Chiuso il lunedi"
 # 2. The search window, still open, again with Ctrl+F: the telephone "031 26 45 78" typed
-# without its spaces, which only the second "Rossi Mario" has.
-search_and_modify_note "031264578" "Preferisce la posta elettronica"
+# without its spaces, which only the second "Rossi Mario" has; the first one's name makes the
+# program warn of a duplicate before it asks.
+search_and_modify_note "031264578" "Preferisce la posta elettronica" omonimo
 [ -n "$(xdotool search --all --onlyvisible --pid "$app_pid" --name '^Cerca Cliente$' 2>/dev/null)" ] ||
     fail "la finestra Cerca Cliente si è chiusa"
 
