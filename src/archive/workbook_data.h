@@ -70,7 +70,8 @@ struct KeptRecord {
 };
 
 // A formula replaced by its cached value because one of its tokens could not follow a row
-// change; row and column count from 1, as they were when it was replaced.
+// change; row and column count from 1 and follow the cell's later moves, so they say where the
+// value stands now. Row 0: the cell's row has since been deleted.
 struct FrozenFormula {
     int row = 0;
     int column = 0;
