@@ -10,4 +10,15 @@ void reportOperationFailure(Form1& form, const char* reason) {
     form.messageBoxes().inform(&form, QStringLiteral("Clivara 2008"), text);
 }
 
+void reportFrozenVolatileFormulas(Form1& form, const clivara::customers::FrozenFormulaMark& mark) {
+    if (!form.ArchiveBook) {
+        return;
+    }
+    const std::string warning = clivara::customers::volatileFreezeWarning(*form.ArchiveBook, mark);
+    if (!warning.empty()) {
+        form.messageBoxes().inform(&form, QStringLiteral("Clivara 2008"),
+                                   QString::fromStdString(warning));
+    }
+}
+
 }  // namespace clivara::operations

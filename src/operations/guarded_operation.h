@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "archive/workbook.h"
+#include "register/frozen_formulas.h"
 #include "window/form1.h"
 #include "window/message_boxes.h"
 
@@ -14,10 +15,15 @@ namespace clivara::operations {
 // Shows a failure of an operation in a message box; the program goes on.
 void reportOperationFailure(Form1& form, const char* reason);
 
+// Tells the user of the formulas calling TODAY, NOW and the like that the operation had to
+// replace by their values since the mark: those no longer update themselves.
+void reportFrozenVolatileFormulas(Form1& form, const clivara::customers::FrozenFormulaMark& mark);
+
 // Runs an operation that may change the open archive. A checkpoint of the workbook and the
 // active sheet are taken first; when the operation throws, both are put back as they were and the
 // failure is shown in a message box, so that no failure ends the program or leaves half a change.
-// Returns true when the operation ran to its end.
+// Formulas calling TODAY, NOW and the like that the change had to replace by their values are
+// named in a message box. Returns true when the operation ran to its end.
 template <class Operation>
 bool guardedChange(Form1& form, Operation&& operation) {
     std::optional<clivara::archive::Workbook::Checkpoint> checkpoint;
@@ -28,21 +34,25 @@ bool guardedChange(Form1& form, Operation&& operation) {
         }
         form.activeSheet = sheetBefore;
     };
+    clivara::customers::FrozenFormulaMark frozen;
     try {
         // Taking the checkpoint copies the sheets and may fail too: then nothing has changed.
         if (form.ArchiveBook) {
             checkpoint.emplace(form.ArchiveBook->checkpoint());
+            frozen = clivara::customers::markFrozenFormulas(*form.ArchiveBook);
         }
         std::forward<Operation>(operation)();
-        return true;
     } catch (const std::exception& error) {
         goBack();
         reportOperationFailure(form, error.what());
+        return false;
     } catch (...) {
         goBack();
         reportOperationFailure(form, nullptr);
+        return false;
     }
-    return false;
+    reportFrozenVolatileFormulas(form, frozen);
+    return true;
 }
 
 // Runs an operation that only reads the archive: a failure is shown in a message box and the

@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "archive/biff_stream.h"
 #include "archive/new_archive.h"
 #include "archive/workbook.h"
+#include "archive/workbook_data.h"
 #include "window/form1.h"
 #include "window/message_boxes.h"
 
@@ -447,6 +449,41 @@ class CustomerChangesTest : public QObject {
         w.boxes.answers = {true};
         w.form->mnuA->trigger();
         QCOMPARE(w.cell(2, 2), QStringLiteral("42"));
+    }
+
+    // A formula calling TODAY below the deleted customer, whose cached reference cannot follow
+    // the rows: the deletion replaces it by its value and says so before its usual report.
+    void deleteNamesAFrozenFormulaCallingToday() {
+        Window w({customer("Alfa", "1"), customer("Beta", "2"), customer("Gamma", "3")});
+        using namespace clivara::archive;
+        // P4 = A4 + TODAY(), the reference behind a memory token.
+        const std::vector<std::uint8_t> tokens{0x26, 0, 0, 0,    0,    5,   0, 0x24,
+                                               3,    0, 0, 0xC0, 0x41, 221, 0, 0x03};
+        std::vector<std::uint8_t> body(20, 0);
+        patchU16(body, 4, 15);
+        putU16(body, static_cast<std::uint16_t>(tokens.size()));
+        body.insert(body.end(), tokens.begin(), tokens.end());
+        SheetData& data = w.clienti().data();
+        Formula formula;
+        putRecord(formula.records, rec::kFormula, body);
+        Cell cell;
+        cell.column = 15;
+        cell.type = CellType::Formula;
+        cell.payload = data.formulas.size();
+        data.formulas.push_back(formula);
+        data.rowForWrite(3).cells.push_back(cell);
+
+        w.type(customer("Alfa", "1"));
+        w.boxes.answers = {true};
+        w.form->mnuE->trigger();
+        QCOMPARE(w.boxes.shown.size(), 3u);
+        QCOMPARE(w.boxes.shown[1].title, kTitle);
+        QVERIFY2(w.boxes.shown[1].text.startsWith(QStringLiteral("Una formula che si ricalcola")),
+                 qPrintable(w.boxes.shown[1].text));
+        QVERIFY2(w.boxes.shown[1].text.endsWith(QStringLiteral("(foglio «Clienti»: P3).")),
+                 qPrintable(w.boxes.shown[1].text));
+        QCOMPARE(w.boxes.shown[2].text, QStringLiteral("Cliente    Alfa      Eliminato"));
+        QCOMPARE(w.names(2, 3), (QStringList{"Beta", "Gamma"}));
     }
 };
 
