@@ -132,19 +132,28 @@ CustomerSearchWindow::CustomerSearchWindow(Form1& form)
 CustomerSearchWindow::~CustomerSearchWindow() = default;
 
 // The first time it opens, the window stands beside the form rather than over the fields it
-// fills, where the screen leaves room for it; otherwise where the window system puts it.
+// fills, where the screen leaves room for it. On a screen too narrow for that (the form centred
+// on 1024 pixels) it stands at the foot of the screen, over the form's lower fields only, so
+// that the name, the ID and the address of the customer it loads stay in sight.
 void CustomerSearchWindow::placeBesideForm() {
     const QScreen* screen = form_.screen();
     if (screen == nullptr) return;
     const QRect available = screen->availableGeometry();
     const QRect formFrame = form_.frameGeometry();
     const int gap = 8;
-    const QSize size = frameGeometry().size();  // the frame is not known before it is shown
+    // Its own frame is not known before it is shown: it will be the form's.
+    const QSize size = this->size() + (formFrame.size() - form_.geometry().size());
     QPoint topLeft(formFrame.right() + gap, formFrame.top());
     if (topLeft.x() + size.width() > available.right()) {
         topLeft.setX(formFrame.left() - gap - size.width());
     }
-    if (topLeft.x() < available.left()) return;
+    if (topLeft.x() < available.left()) {
+        const int left = std::max(available.left(), available.right() + 1 - size.width());
+        topLeft = QPoint(std::clamp(formFrame.left(), available.left(), left),
+                         std::max(available.top(), available.bottom() + 1 - size.height()));
+        move(topLeft);
+        return;
+    }
     topLeft.setY(
         std::max(available.top(), std::min(topLeft.y(), available.bottom() - size.height())));
     move(topLeft);

@@ -58,6 +58,18 @@ class CustomerSearchWindowTest : public QObject {
         QTRY_VERIFY(search->queryLine()->hasFocus());
         QVERIFY(QApplication::activeModalWidget() == nullptr);  // the main window stays usable
         QCOMPARE(search->countLabel()->text(), QString());
+        // The offscreen screen has no room beside the form: the window stands at its foot,
+        // leaving the name and the ID that a load fills in sight.
+        const QRect frame = search->frameGeometry();
+        for (const QWidget* field : {w.form->Text1, w.form->Text2}) {
+            const QRect place(field->mapToGlobal(QPoint(0, 0)), field->size());
+            QVERIFY2(!frame.intersects(place), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                              .arg(frame.x())
+                                                              .arg(frame.y())
+                                                              .arg(frame.width())
+                                                              .arg(frame.height())));
+        }
+        QVERIFY(search->screen()->availableGeometry().contains(frame));
 
         QTest::keyClicks(search->queryLine(), QStringLiteral("rossi"));
         // The nameless row is never a match.
