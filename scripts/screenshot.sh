@@ -38,7 +38,7 @@ export DISPLAY=":$(head -n 1 "$work/display")"
 
 QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8 "$work/clivara" &
 program_pid=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --pid "$program_pid" \
+window=$(timeout 30 xdotool search --all --sync --onlyvisible --pid "$program_pid" \
     --name '^Clivara 2008$' | head -n 1)
 [ -n "$window" ] || { echo "La finestra del programma non è comparsa" >&2; exit 1; }
 

@@ -60,7 +60,7 @@ start_xvfb
 (cd "$work" && LC_ALL=C.UTF-8 exec ./clivara >"$work/program.log" 2>&1) &
 app_pid=$!
 pids+=("$app_pid")
-main=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" --name '^Clivara 2008$' |
+main=$(timeout 20 xdotool search --all --sync --onlyvisible --pid "$app_pid" --name '^Clivara 2008$' |
     head -n 1) || fail "la finestra non compare"
 
 focus_main() { xdotool windowfocus --sync "$main"; sleep 0.3; }
@@ -69,7 +69,7 @@ focus_main() { xdotool windowfocus --sync "$main"; sleep 0.3; }
 answer_box() {
     local box=""
     for _ in $(seq 100); do
-        box=$(xdotool search --onlyvisible --pid "$app_pid" --name 'Clivara 2008|Scheda Cliente 2008' 2>/dev/null |
+        box=$(xdotool search --all --onlyvisible --pid "$app_pid" --name 'Clivara 2008|Scheda Cliente 2008' 2>/dev/null |
             grep -vx "$main" | head -n 1) || true
         [ -n "$box" ] && break
         sleep 0.1
@@ -79,7 +79,7 @@ answer_box() {
     sleep 0.3
     xdotool key "$1"
     for _ in $(seq 100); do
-        xdotool search --onlyvisible --pid "$app_pid" --name '.' 2>/dev/null | grep -qx "$box" || break
+        xdotool search --all --onlyvisible --pid "$app_pid" --name '.' 2>/dev/null | grep -qx "$box" || break
         sleep 0.1
     done
     focus_main

@@ -30,14 +30,14 @@ start_in() {
 }
 # Waits for the main window of app_pid; sets main.
 wait_main() {
-    main=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" --name '^Clivara 2008$' |
+    main=$(timeout 20 xdotool search --all --sync --onlyvisible --pid "$app_pid" --name '^Clivara 2008$' |
         head -n 1) || fail "la finestra non compare"
 }
 # The id of a visible message box of app_pid (any window of it other than main), or empty.
 find_box() {
     local box=""
     for _ in $(seq 100); do
-        box=$(xdotool search --onlyvisible --pid "$app_pid" --name 'Clivara 2008' 2>/dev/null |
+        box=$(xdotool search --all --onlyvisible --pid "$app_pid" --name 'Clivara 2008' 2>/dev/null |
             grep -vx "${main:-none}" | head -n 1) || true
         [ -n "$box" ] && break
         sleep 0.1
@@ -53,7 +53,7 @@ answer_box() {
     sleep 0.3
     xdotool key "$1"
     for _ in $(seq 100); do
-        xdotool search --onlyvisible --pid "$app_pid" --name '.' 2>/dev/null | grep -qx "$box" || return 0
+        xdotool search --all --onlyvisible --pid "$app_pid" --name '.' 2>/dev/null | grep -qx "$box" || return 0
         sleep 0.1
     done
     fail "la finestra di messaggio non si chiude"

@@ -43,7 +43,7 @@ answer_and_wait_end() {
 find_window() {
     local window=""
     for _ in $(seq 200); do
-        window=$(xdotool search --onlyvisible --pid "$1" --name '^Clivara 2008$' 2>/dev/null |
+        window=$(xdotool search --all --onlyvisible --pid "$1" --name '^Clivara 2008$' 2>/dev/null |
             grep -vx "${2:-none}" | head -n 1) || true
         [ -n "$window" ] && break
         sleep 0.1
@@ -138,7 +138,7 @@ sleep 0.3
 close_box "$main"
 sleep 1
 kill -0 "$first" 2>/dev/null || fail "il programma si è chiuso dalla casella di chiusura"
-xdotool search --onlyvisible --pid "$first" --name '^Clivara 2008$' | grep -qx "$main" ||
+xdotool search --all --onlyvisible --pid "$first" --name '^Clivara 2008$' | grep -qx "$main" ||
     fail "la finestra è sparita"
 
 # 5. "Esci": the first menu, its only entry (again if a key was lost).
