@@ -177,6 +177,13 @@ void editWithFormula(const Workbook& book, std::span<const std::uint8_t> bytes) 
     customers->deleteRow(2 + bytes.back() % 4);
     const int order[] = {2, 0, 1};
     customers->permuteRows(2, 1, 256, order);
+    // Formulas replaced by their values are listed where they stand now, or as gone (row 0).
+    for (const FrozenFormula& frozen : customers->data().frozenFormulas) {
+        if (frozen.row < 0 || frozen.row > Sheet::kLastRow || frozen.column < 1 ||
+            frozen.column > 256) {
+            fail("a formula replaced by its value is listed outside the sheet");
+        }
+    }
     (void)reopen(copy.toBytes());
 }
 
