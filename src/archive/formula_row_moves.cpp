@@ -117,6 +117,9 @@ struct FormulaCell {
 
 std::vector<FormulaCell> formulaCells(SheetData& sheet) {
     std::vector<FormulaCell> cells;
+    if (sheet.formulas.empty()) {
+        return cells;  // no cell can refer to a formula: the walk over every row is not needed
+    }
     for (std::size_t r = 0; r < sheet.rows.size(); ++r) {
         for (Cell& cell : sheet.rows[r].cells) {
             if (cell.type == CellType::Formula && cell.payload < sheet.formulas.size()) {

@@ -21,6 +21,19 @@ class SharedStrings {
     // UTF-8; the view stays valid until the next add(). An index past the end raises
     // FormatViolation (it can only come from a damaged cell).
     std::string_view text(std::uint32_t index) const;
+    // Starts fetching from memory, without waiting for it, the position of string `index` in
+    // the table (stage 0) or its characters (stage 1, once the position is at hand), for a
+    // text() soon after. Does nothing for an index past the end.
+    void prefetch(std::uint32_t index, int stage) const {
+        if (index >= size()) {
+            return;
+        }
+        if (stage == 0) {
+            __builtin_prefetch(&offsets_[index]);
+        } else {
+            __builtin_prefetch(arena_.data() + offsets_[index]);
+        }
+    }
     // The index of an existing plain string with this text, or of a newly appended one.
     std::uint32_t add(std::string_view utf8);
 

@@ -23,8 +23,9 @@ enum class Rank : std::uint8_t { Number, Text, Boolean, Error, Empty };
 // The value of a key cell, read once.
 struct KeyValue {
     Rank rank = Rank::Empty;
-    double number = 0;      // numbers and booleans
-    std::string_view text;  // UTF-8, texts only; the sheet does not change while it is used
+    double number = 0;            // numbers and booleans
+    std::string_view text;        // UTF-8, texts only; the sheet does not change while it is used
+    bool mayHaveIgnored = false;  // the text may hold characters ignored at first
 };
 
 // One Italian collator at secondary strength: case is ignored, accents count after the
@@ -88,12 +89,17 @@ bool isIgnoredAtFirst(char16_t c) {
     return c == u'\'' || c == u'-' || c == u'\u2019' || c == u'\u2010' || c == u'\u2011';
 }
 
-// The text without the characters ignored at first (apostrophes and hyphens, ASCII or
-// typographic), built in `scratch` when there are some; the text itself otherwise.
+// False when the text surely holds none of the characters ignored at first (apostrophes and
+// hyphens, ASCII or typographic: the typographic ones all begin with the byte E2 in UTF-8).
+bool mayHaveIgnored(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return c == '\'' || c == '-' || c == '\xE2'; });
+}
+
+// The text without the characters ignored at first, built in `scratch` when there are some;
+// the text itself otherwise.
 std::string_view withoutIgnored(std::string_view text, std::string& scratch) {
-    // The typographic ones all begin with the byte E2 in UTF-8.
-    if (std::none_of(text.begin(), text.end(),
-                     [](char c) { return c == '\'' || c == '-' || c == '\xE2'; })) {
+    if (!mayHaveIgnored(text)) {
         return text;
     }
     const icu::UnicodeString whole = icu::UnicodeString::fromUTF8(
@@ -127,6 +133,7 @@ KeyValue valueOf(const Sheet& sheet, int row, int column) {
             value.text = sheet.storedText(row, column).value_or(std::string_view());
             if (!value.text.empty()) {
                 value.rank = Rank::Text;  // an empty string sorts with the empty cells
+                value.mayHaveIgnored = mayHaveIgnored(value.text);
             }
             break;
         case CellKind::Empty:
@@ -145,10 +152,17 @@ int compareValues(const KeyValue& a, const KeyValue& b) {
         case Rank::Boolean:
             return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
         case Rank::Text: {
+            if (!a.mayHaveIgnored && !b.mayHaveIgnored) {
+                // Nothing to leave out: the first comparison is already the whole one.
+                return collator().compare(a.text, b.text);
+            }
             std::string scratchA;
             std::string scratchB;
-            const int primary = collator().compare(withoutIgnored(a.text, scratchA),
-                                                   withoutIgnored(b.text, scratchB));
+            const std::string_view primaryA =
+                a.mayHaveIgnored ? withoutIgnored(a.text, scratchA) : a.text;
+            const std::string_view primaryB =
+                b.mayHaveIgnored ? withoutIgnored(b.text, scratchB) : b.text;
+            const int primary = collator().compare(primaryA, primaryB);
             return primary != 0 ? primary : collator().compare(a.text, b.text);
         }
         case Rank::Error:
@@ -219,8 +233,13 @@ std::vector<int> stableOrder(const std::vector<KeyValue>& values) {
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (values[i].rank == Rank::Text) {
             std::string scratch;
-            keys[i].primary = collator().key(withoutIgnored(values[i].text, scratch));
-            keys[i].secondary = collator().key(values[i].text);
+            const std::string_view primary =
+                values[i].mayHaveIgnored ? withoutIgnored(values[i].text, scratch) : values[i].text;
+            keys[i].primary = collator().key(primary);
+            // Without characters to leave out, both keys are of the same text.
+            keys[i].secondary = primary.data() == values[i].text.data()
+                                    ? keys[i].primary
+                                    : collator().key(values[i].text);
         }
     }
     std::vector<int> order(values.size());
@@ -257,6 +276,7 @@ std::vector<int> ascendingRowOrder(const Sheet& sheet, int firstRow, int lastRow
         values.reserve(static_cast<std::size_t>(lastRow - firstRow + 1));
     }
     for (int row = firstRow; row <= lastRow; ++row) {
+        sheet.readAhead(row, column);
         values.push_back(valueOf(sheet, row, column));
     }
     if (allowShortcut) {

@@ -178,6 +178,11 @@ const Cell* SheetData::find(int row0, int column0) const {
     const Row* target = row(row0);
     if (target == nullptr) return nullptr;
     const auto column = static_cast<std::uint16_t>(column0);
+    // Customer rows fill their columns from A without gaps, so the cell usually stands at
+    // its column's own index (the cells are sorted by column without duplicates).
+    if (column < target->cells.size() && target->cells[column].column == column) {
+        return &target->cells[column];
+    }
     auto at = std::lower_bound(target->cells.begin(), target->cells.end(), column, sameColumn);
     return at != target->cells.end() && at->column == column ? &*at : nullptr;
 }
@@ -368,10 +373,15 @@ int Sheet::endDown(int row, int column) const {
     auto filled = [&](int r) { return r <= limit && !isEmpty(r, column); };
     if (row < kLastRow && filled(row) && filled(row + 1)) {
         int r = row + 1;
-        while (r < kLastRow && filled(r + 1)) ++r;
+        while (r < kLastRow) {
+            readAhead(r + 1, column);
+            if (!filled(r + 1)) break;
+            ++r;
+        }
         return r;
     }
     for (int r = row + 1; r <= limit; ++r) {
+        readAhead(r, column);
         if (filled(r)) return r;
     }
     return kLastRow;

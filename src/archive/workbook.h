@@ -38,6 +38,12 @@ class Sheet {
     // The text of a cell holding a text (a string, or a formula's cached string) without a
     // copy; nothing for any other kind. The view is valid until the workbook changes.
     std::optional<std::string_view> storedText(int row, int column) const;
+    // For walks down a column that read each row: called before the read of `row`, it starts
+    // fetching from memory, without waiting, what the reads of the rows a little further down
+    // will need (their cells, then the place of their text, then the text), so that those
+    // reads find it at hand. Changes nothing and gives nothing; rows past the sheet's end and
+    // cells without a text are passed over.
+    void readAhead(int row, int column) const;
     // The numeric value of a Number cell (dates are their serial numbers); for a Boolean
     // cell 1 or 0; otherwise 0.
     double number(int row, int column) const;

@@ -72,6 +72,7 @@ bool Form1::AddCustomerNames(int firstRow, bool stopAtEmpty) {
         NameBlock& run = comboEntries().batch();
         int row = firstRow;
         for (; row <= Sheet::kLastRow; ++row) {
+            sheet.readAhead(row, kNameColumn);
             const std::string_view name = nameAt(sheet, row, converted);
             if (name.empty()) {
                 break;
@@ -87,6 +88,7 @@ bool Form1::AddCustomerNames(int firstRow, bool stopAtEmpty) {
     NameBlock& names = comboEntries().batch();
     bool completed = true;
     for (int row = firstRow; row <= lastRow; ++row) {
+        sheet.readAhead(row, kNameColumn);
         const std::string_view name = nameAt(sheet, row, converted);
         if (name.empty()) {
             if (stopAtEmpty) {
@@ -143,6 +145,7 @@ void Form1::Combo1_Click(int chosenIndex) {
         const int lastRow = clienti.endDown(1, kNameColumn);
         std::string converted;
         for (int row = 1; row <= lastRow; ++row) {
+            clienti.readAhead(row, kNameColumn);
             // An empty choice matches the empty cells (a cell is empty when its text is).
             if (nameAt(clienti, row, converted) != wanted) {
                 continue;

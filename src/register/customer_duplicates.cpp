@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <deque>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,11 +16,17 @@ namespace clivara::customers {
 
 namespace {
 
-// The rows of the customers: from row 2 to the last used row, those with a name.
+// The rows of the customers: from row 2 to the last used row, those with a name. The name
+// and the cells of `columns`, which the visit reads, are fetched from memory a few rows ahead.
 template <typename Visit>
-void forEachCustomerRow(const archive::Sheet& clienti, Visit visit) {
+void forEachCustomerRow(const archive::Sheet& clienti, std::initializer_list<int> columns,
+                        Visit visit) {
     const int last = std::min(clienti.lastUsedRow(), archive::Sheet::kLastRow);
     for (int row = kFirstCustomerRow; row <= last; ++row) {
+        clienti.readAhead(row, kNameColumn);
+        for (const int column : columns) {
+            clienti.readAhead(row, column);
+        }
         if (!clienti.isEmpty(row, kNameColumn)) {
             visit(row);
         }
@@ -81,7 +88,7 @@ std::optional<Duplicate> findDuplicate(const archive::Sheet& clienti, const Cust
     const std::string name = customerNameKey(customer.name);
     std::optional<Duplicate> found;
     std::string buffer;
-    forEachCustomerRow(clienti, [&](int row) {
+    forEachCustomerRow(clienti, {kVatNumberColumn, kTaxCodeColumn}, [&](int row) {
         if (row == excludedRow || (found && found->field == SharedField::VatNumber)) {
             return;
         }
@@ -117,7 +124,7 @@ std::vector<SharedCode> sharedCodes(const archive::Sheet& clienti) {
         std::vector<std::pair<std::string_view, int>> entries;
         std::deque<std::string> keys;
         std::string buffer;
-        forEachCustomerRow(clienti, [&](int row) {
+        forEachCustomerRow(clienti, {column}, [&](int row) {
             const std::string_view code = cellText(clienti, row, column, buffer);
             if (code.empty()) {
                 return;

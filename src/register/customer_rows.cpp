@@ -91,6 +91,7 @@ int findCustomerRowById(const Sheet& clienti, std::string_view id) {
     const double tolerance = (std::abs(idNumber) + 1.0) * 1e-12;
     const int last = clienti.endDown(2, kIdColumn);
     for (int row = 2; row <= last; ++row) {
+        clienti.readAhead(row, kIdColumn);
         switch (clienti.kind(row, kIdColumn)) {
             case CellKind::Empty:
                 continue;
