@@ -7,11 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "tool/list_pdf_command.h"
 #include "tool/search_command.h"
 #include "tool/tool_commands.h"
-#ifdef CLIVARA_TOOL_PRINTS
-#include "print/customer_list_pdf.h"
-#endif
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -59,11 +57,8 @@ int main(int argc, char** argv) {
     if (args.size() == 3 && command == "copy") return copyArchive(args[1], args[2], std::cerr);
     if (args.size() == 2 && command == "new") return writeNewArchive(args[1], false, std::cerr);
     if (args.size() == 2 && command == "sample") return writeNewArchive(args[1], true, std::cerr);
-#ifdef CLIVARA_TOOL_PRINTS
-    if (args.size() == 3 && command == "elenco") {
-        return clivara::print::writeCustomerListPdf(args[1], args[2], std::cerr);
-    }
-#endif
+    if (args.size() == 3 && command == "elenco")
+        return runListPdfProgram(args[1], args[2], std::cerr);
     if (args.size() >= 3 && command == "cerca") {
         return searchArchive(args[1], {args.begin() + 2, args.end()}, std::cout, std::cerr);
     }

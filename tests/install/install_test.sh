@@ -11,12 +11,16 @@ prefix="$scratch/Clivara 2008"  # a space in the path, as a user's folder may ha
 fail() { echo "FALLITO: $*" >&2; exit 1; }
 
 "$cmake" --install "$build_dir" --prefix "$prefix" >"$scratch/install1.log"
-for file in bin/clivara bin/clivara-archivio; do
+for file in bin/clivara bin/clivara-archivio bin/clivara-elenco; do
     [ -x "$prefix/$file" ] || fail "$file non installato o non eseguibile"
 done
 [ -f "$prefix/bin/Archivio.xls" ] || fail "manca bin/Archivio.xls"
 "$prefix/bin/clivara-archivio" check "$prefix/bin/Archivio.xls" >/dev/null \
     || fail "l'archivio installato non è sano"
+# The installed tool writes the printed list through the program installed beside it.
+"$prefix/bin/clivara-archivio" elenco "$prefix/bin/Archivio.xls" "$scratch/elenco.pdf" \
+    2>"$scratch/elenco.log" || fail "elenco non riuscito: $(cat "$scratch/elenco.log")"
+[ -s "$scratch/elenco.pdf" ] || fail "elenco non ha scritto il PDF"
 
 desktop="$prefix/share/applications/clivara.desktop"
 icon="$prefix/share/icons/hicolor/scalable/apps/clivara.svg"

@@ -5,6 +5,7 @@ Usage: /usr/bin/python3 customer_list_pdf_test.py CLIVARA_ARCHIVIO FIXTURES_DIR"
 import datetime
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -230,6 +231,17 @@ class CustomerListPdfTest(unittest.TestCase):
                 with open(out, "rb") as f:
                     self.assertEqual(f.read(), b"contenuto precedente")
         self.assertEqual(sorted(os.listdir(self.dir.name)), ["prima.pdf"])
+
+    def test_a_tool_without_its_list_program_says_so(self):
+        # The tool copied alone into a folder: "elenco" cannot find clivara-elenco beside it.
+        alone = self.path("clivara-archivio")
+        shutil.copy(TOOL, alone)
+        subprocess.run([alone, "sample", self.path("prova.xls")], check=True)
+        done = subprocess.run([alone, "elenco", self.path("prova.xls"), self.path("elenco.pdf")],
+                              capture_output=True, text=True)
+        self.assertEqual(done.returncode, 2)
+        self.assertIn("clivara-elenco", done.stderr)
+        self.assertFalse(os.path.exists(self.path("elenco.pdf")))
 
 
 if __name__ == "__main__":
