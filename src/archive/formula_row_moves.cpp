@@ -620,6 +620,10 @@ void followDeletedRowInFormulas(SheetData& sheet, int deleted) {
     charts.localReferencesOnChangedSheet = false;
     rewriteNames(book, charts);
     rewriteChartSheets(book, charts);
+    // The list of frozen formulas says where their values stand once the rows have moved.
+    for (FrozenFormula& frozen : sheet.frozenFormulas) {
+        if (frozen.row > 0) frozen.row = shiftRow(frozen.row - 1, deleted).value_or(-1) + 1;
+    }
 }
 
 void followPermutedRowsInFormulas(SheetData& sheet, int first0, int firstColumn0, int lastColumn0,
@@ -669,6 +673,11 @@ void followPermutedRowsInFormulas(SheetData& sheet, int first0, int firstColumn0
                 return inBlock(m.row, m.cell->column) && target(m.row) != m.row;
             });
         if (moved) freezeBlock(sheet, block, "tabella dati spostata");
+    }
+    for (FrozenFormula& frozen : sheet.frozenFormulas) {
+        if (frozen.row > 0 && inBlock(frozen.row - 1, frozen.column - 1)) {
+            frozen.row = target(frozen.row - 1) + 1;
+        }
     }
 }
 

@@ -17,14 +17,14 @@ Cell cachedValue(const Cell& cell, const Formula& formula, WorkbookData& book);
 
 // To be called just before 0-based row `deleted` of `sheet` is removed (and before the
 // records anchored to rows move): rewrites what points at the rows of `sheet`, anywhere in
-// its workbook.
+// its workbook. The sheet's list of frozen formulas follows the rows too.
 void followDeletedRowInFormulas(SheetData& sheet, int deleted);
 
 // To be called just before the cells of columns [firstColumn0, lastColumn0] of the rows
 // first0 .. first0 + newRowOf.size() - 1 move, row first0 + i to row newRowOf[i]: the formulas
 // among those cells move with their rows, relative references following their row as a copy
 // would; references from elsewhere keep pointing at the same cells, as after the application's
-// Sort.
+// Sort. The sheet's list of frozen formulas follows the rows too.
 void followPermutedRowsInFormulas(SheetData& sheet, int first0, int firstColumn0, int lastColumn0,
                                   const std::vector<int>& newRowOf);
 

@@ -16,7 +16,6 @@
 #include "archive/biff_strings.h"
 #include "archive/formula_blocks.h"
 #include "archive/formula_row_moves.h"
-#include "archive/row_ranges.h"
 #include "archive/workbook_data.h"
 #include "archive/workbook_io.h"
 
@@ -403,9 +402,6 @@ void Sheet::deleteRow(int row) {
     SheetData& sheet = *data_;
     sheet.revision = nextRevision();
     followDeletedRowInFormulas(sheet, row - 1);
-    for (FrozenFormula& frozen : sheet.frozenFormulas) {
-        if (frozen.row > 0) frozen.row = shiftRow(frozen.row - 1, row - 1).value_or(-1) + 1;
-    }
     const auto index = static_cast<std::size_t>(row - 1);
     if (index < sheet.rows.size())
         sheet.rows.erase(sheet.rows.begin() + static_cast<std::ptrdiff_t>(index));
@@ -435,11 +431,6 @@ void Sheet::permuteRows(int firstRow, int firstColumn, int lastColumn, std::span
     sheet.revision = nextRevision();
     followPermutedRowsInFormulas(sheet, firstRow - 1, firstColumn - 1, lastColumn - 1, newRowOf);
     const int first0 = firstRow - 1;
-    for (FrozenFormula& frozen : sheet.frozenFormulas) {
-        if (frozen.row > 0 && frozen.column >= firstColumn && frozen.column <= lastColumn) {
-            frozen.row = permutedRow(frozen.row - 1, first0, newRowOf) + 1;
-        }
-    }
     const auto low = static_cast<std::uint16_t>(firstColumn - 1);
     const auto high = static_cast<std::uint16_t>(lastColumn - 1);
     auto bounds = [&](std::vector<Cell>& cells) {
