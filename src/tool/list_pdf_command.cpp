@@ -14,18 +14,25 @@
 namespace clivara::tool {
 
 int runListPdfProgram(const std::string& archive, const std::string& pdf, std::ostream& err) {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    std::error_code unknown;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", unknown);
     const std::filesystem::path program =
-        (error ? std::filesystem::path() : self.parent_path()) / "clivara-elenco";
+        (unknown ? std::filesystem::path() : self.parent_path()) / "clivara-elenco";
     std::string name = "clivara-elenco";
     std::string archiveArgument = archive;
     std::string pdfArgument = pdf;
     std::vector<char*> arguments{name.data(), archiveArgument.data(), pdfArgument.data(), nullptr};
     std::cout.flush();
     ::execv(program.c_str(), arguments.data());
-    err << "Impossibile scrivere l'elenco: il programma " << program.string() << " non si avvia ("
-        << std::strerror(errno) << ").\n";
+    const int error = errno;
+    err << "Impossibile scrivere l'elenco: il programma " << program.string();
+    if (error == ENOENT) {
+        err << " manca (va installato accanto a clivara-archivio).\n";
+    } else if (error == EACCES) {
+        err << " non si avvia (permesso negato).\n";
+    } else {
+        err << " non si avvia (" << std::strerror(error) << ").\n";
+    }
     return kExitUnreadable;
 }
 
