@@ -16,6 +16,7 @@
 
 #include "operations/customer_rows.h"
 #include "operations/guarded_operation.h"
+#include "operations/print_preview_window.h"
 #include "register/customer_records.h"
 #include "window/form1.h"
 
@@ -140,6 +141,7 @@ void showCustomerListPreview(Form1& form) {
 
     QPrintPreviewDialog dialog(&printer, &form);
     dialog.setObjectName(QStringLiteral("anteprimaElenco"));
+    fitPreviewToScreen(dialog, form);
     bool failed = false;
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [&print, &dialog, &failed](QPrinter* target) {

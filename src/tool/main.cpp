@@ -26,8 +26,9 @@ constexpr std::string_view kUsage =
     "  clivara-archivio copy IN OUT    apre IN e lo salva in OUT\n"
     "  clivara-archivio new OUT        crea un archivio vuoto (non sovrascrive mai)\n"
     "  clivara-archivio sample OUT     crea un archivio con alcuni clienti di prova\n"
-    "  clivara-archivio elenco FILE OUT.pdf\n"
-    "                                  scrive in PDF l'elenco clienti da stampare\n"
+    "  clivara-archivio elenco FILE OUT.pdf [TESTO...]\n"
+    "                                  scrive in PDF l'elenco clienti da stampare (con TESTO\n"
+    "                                  solo i clienti che la ricerca trova)\n"
     "  clivara-archivio cerca FILE TESTO...\n"
     "                                  stampa riga, ID e Ragione Sociale dei clienti che\n"
     "                                  contengono tutte le parole (uscita 1: nessuno)\n"
@@ -57,8 +58,8 @@ int main(int argc, char** argv) {
     if (args.size() == 3 && command == "copy") return copyArchive(args[1], args[2], std::cerr);
     if (args.size() == 2 && command == "new") return writeNewArchive(args[1], false, std::cerr);
     if (args.size() == 2 && command == "sample") return writeNewArchive(args[1], true, std::cerr);
-    if (args.size() == 3 && command == "elenco")
-        return runListPdfProgram(args[1], args[2], std::cerr);
+    if (args.size() >= 3 && (command == "elenco" || command == "etichette"))
+        return runListPdfProgram(args, std::cerr);
     if (args.size() >= 3 && command == "cerca") {
         return searchArchive(args[1], {args.begin() + 2, args.end()}, std::cout, std::cerr);
     }

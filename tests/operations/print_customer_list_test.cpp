@@ -8,6 +8,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QTimer>
 #include <QTranslator>
 #include <QtTest>
@@ -96,6 +97,8 @@ class PrintCustomerListTest : public QObject {
         int pages = -1;
         QString title;
         QPageLayout::Orientation orientation = QPageLayout::Portrait;
+        bool fitsWidth = false;
+        QSize size;
         Watcher watcher([&] {
             auto* dialog = visibleTopLevel<QPrintPreviewDialog>();
             if (dialog == nullptr) {
@@ -107,6 +110,8 @@ class PrintCustomerListTest : public QObject {
             }
             pages = preview->pageCount();
             title = dialog->windowTitle();
+            fitsWidth = preview->zoomMode() == QPrintPreviewWidget::FitToWidth;
+            size = dialog->size();
             orientation = preview->orientation() == QPageLayout::Landscape ? QPageLayout::Landscape
                                                                            : QPageLayout::Portrait;
             dialog->reject();
@@ -116,6 +121,12 @@ class PrintCustomerListTest : public QObject {
         QVERIFY(watcher.done);
         QCOMPARE(pages, 1);
         QCOMPARE(orientation, QPageLayout::Landscape);
+        // As large as the screen leaves free, the page as wide as the preview.
+        QVERIFY(fitsWidth);
+        const QSize screen = window.form->screen()->availableGeometry().size();
+        QVERIFY2(
+            size.width() >= screen.width() * 9 / 10 && size.height() >= screen.height() * 9 / 10,
+            qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));
         if (!translator_.isEmpty()) {
             QCOMPARE(title, QStringLiteral("Anteprima di stampa: Elenco Clienti"));
         }
