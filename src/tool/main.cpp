@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "register/address_labels.h"
 #include "tool/list_pdf_command.h"
 #include "tool/search_command.h"
 #include "tool/tool_commands.h"
@@ -29,6 +30,9 @@ constexpr std::string_view kUsage =
     "  clivara-archivio elenco FILE OUT.pdf [TESTO...]\n"
     "                                  scrive in PDF l'elenco clienti da stampare (con TESTO\n"
     "                                  solo i clienti che la ricerca trova)\n"
+    "  clivara-archivio etichette FILE OUT.pdf [--formato NOME] [TESTO...]\n"
+    "                                  scrive in PDF le etichette degli indirizzi su fogli A4\n"
+    "                                  (formati: @)\n"
     "  clivara-archivio cerca FILE TESTO...\n"
     "                                  stampa riga, ID e Ragione Sociale dei clienti che\n"
     "                                  contengono tutte le parole (uscita 1: nessuno)\n"
@@ -48,6 +52,17 @@ void keepLargeBuffersInTheHeap() {
 
 }  // namespace
 
+// The usage with the label formats the program knows, the first being the default.
+std::string usage() {
+    std::string formats;
+    for (const clivara::customers::LabelFormat& format : clivara::customers::kLabelFormats) {
+        formats += (formats.empty() ? "" : ", ") + std::string(format.name);
+    }
+    std::string text(kUsage);
+    text.replace(text.find('@'), 1, formats);
+    return text;
+}
+
 int main(int argc, char** argv) {
     using namespace clivara::tool;
     keepLargeBuffersInTheHeap();
@@ -64,9 +79,9 @@ int main(int argc, char** argv) {
         return searchArchive(args[1], {args.begin() + 2, args.end()}, std::cout, std::cerr);
     }
     if (args.size() == 1 && (command == "--help" || command == "-h" || command == "help")) {
-        std::cout << kUsage;
+        std::cout << usage();
         return kExitSound;
     }
-    std::cerr << kUsage;
+    std::cerr << usage();
     return kExitUnreadable;
 }

@@ -1,4 +1,5 @@
-// clivara-elenco elenco FILE OUT.pdf [TESTO...]: writes the printed customer list of an
+// clivara-elenco elenco FILE OUT.pdf [TESTO...] and clivara-elenco etichette FILE OUT.pdf
+// [--formato NOME] [TESTO...]: write the printed customer list, or address labels, of an
 // archive as a PDF file. It is the part of the support tool that needs Qt; `clivara-archivio
 // elenco` runs it with its own arguments, so that the tool's other commands start without
 // loading Qt at all.
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "print/customer_list_pdf.h"
+#include "print/labels_pdf.h"
 #include "tool/tool_commands.h"
 
 namespace {
@@ -29,6 +31,20 @@ int main(int argc, char** argv) {
         return clivara::print::writeCustomerListPdf(
             args[1], args[2], joined({args.begin() + 3, args.end()}), std::cerr);
     }
-    std::cerr << "Uso: clivara-elenco elenco FILE OUT.pdf [TESTO...]\n";
+    if (args.size() >= 3 && args[0] == "etichette") {
+        std::vector<std::string> words(args.begin() + 3, args.end());
+        std::string format;
+        if (!words.empty() && words[0] == "--formato") {
+            if (words.size() < 2) {
+                std::cerr << "--formato vuole il nome di un formato di etichette.\n";
+                return clivara::tool::kExitUnreadable;
+            }
+            format = words[1];
+            words.erase(words.begin(), words.begin() + 2);
+        }
+        return clivara::print::writeLabelsPdf(args[1], args[2], format, joined(words), std::cerr);
+    }
+    std::cerr << "Uso: clivara-elenco elenco FILE OUT.pdf [TESTO...]\n"
+                 "     clivara-elenco etichette FILE OUT.pdf [--formato NOME] [TESTO...]\n";
     return clivara::tool::kExitUnreadable;
 }
