@@ -91,83 +91,44 @@ class SheetReader {
 
     void read() {
         RecordReader reader(stream_, sheet_.start);
-        bool cellTableSeen = false;
-        bool dimensionsSeen = false;
-        int chain = -1;  // formula whose attached records may follow
-        bool wantsString = false;
-        bool first = true;
+        if (reader.atEnd()) throw FormatViolation("sheet without EOF");
+        sheet_.records.push_back(streamRecord(reader.next()));  // the sheet's BOF
         while (true) {
             if (reader.atEnd()) throw FormatViolation("sheet without EOF");
             const RecordView view = reader.next();
-            if (first) {
-                sheet_.records.push_back(streamRecord(view));
-                first = false;
-                continue;
-            }
             const bool attachment = view.id == rec::kShrFmla || view.id == rec::kArray ||
                                     view.id == rec::kTable || view.id == rec::kString;
-            if (!attachment) chain = -1;
+            if (!attachment) chain_ = -1;
             switch (view.id) {
                 case rec::kEof:
                     sheet_.records.push_back(streamRecord(view));
                     sheet_.end = static_cast<std::uint32_t>(reader.position());
-                    finish(cellTableSeen, dimensionsSeen);
+                    finish();
                     return;
                 case rec::kBof:
                     skipNested(reader, view);
                     break;
                 case rec::kIndex:
-                    if (!sheet_.hadIndex) {
-                        KeptRecord index = streamRecord(view);
-                        index.source = KeptRecord::Source::Index;
-                        sheet_.records.push_back(index);
-                    }
-                    sheet_.hadIndex = true;
+                    readIndex(view);
                     break;
                 case rec::kDimensions:
-                    if (!dimensionsSeen) {
-                        sheet_.records.push_back(marker(KeptRecord::Source::Dimensions));
-                        // The row count is only a hint, bounded by the sheet's size.
-                        if (view.body.size() >= 8) {
-                            sheet_.rows.reserve(
-                                std::min<std::size_t>(readU32(view.body, 4), 65536));
-                        }
-                    }
-                    dimensionsSeen = true;
+                    readDimensions(view);
                     break;
                 case rec::kShrFmla:
                 case rec::kArray:
                 case rec::kTable:
-                    if (chain >= 0) {
-                        append(chain, view);
-                        sheet_.formulas[static_cast<std::size_t>(chain)].ownsSharedRecords = true;
-                    } else {
-                        sheet_.records.push_back(streamRecord(view));
-                    }
+                    readFormulaAttachment(view);
                     break;
                 case rec::kString:
-                    if (chain >= 0 && wantsString) {
-                        readString(reader, view, chain);
-                        wantsString = false;
+                    if (chain_ >= 0 && wantsString_) {
+                        readString(reader, view, chain_);
+                        wantsString_ = false;
                     }
-                    chain = -1;  // a STRING closes the formula's records; a stray one is dropped
+                    chain_ = -1;  // a STRING closes the formula's records; a stray one is dropped
                     break;
                 default:
                     if (isCellTableRecord(view.id)) {
-                        if (!cellTableSeen) {
-                            if (!dimensionsSeen) {
-                                sheet_.records.push_back(marker(KeptRecord::Source::Dimensions));
-                                dimensionsSeen = true;
-                            }
-                            sheet_.records.push_back(marker(KeptRecord::Source::CellTable));
-                            cellTableSeen = true;
-                        }
-                        if (view.id == rec::kFormula || view.id == rec::kFormula2 ||
-                            view.id == rec::kFormula4) {
-                            chain = readFormula(view, wantsString);
-                        } else {
-                            readCell(view);
-                        }
+                        readCellTableRecord(view);
                     } else {
                         sheet_.records.push_back(streamRecord(view));
                     }
@@ -199,6 +160,53 @@ class SheetReader {
         }
     }
 
+    // Only the first INDEX is kept; the writer rebuilds it.
+    void readIndex(const RecordView& view) {
+        if (!sheet_.hadIndex) {
+            KeptRecord index = streamRecord(view);
+            index.source = KeptRecord::Source::Index;
+            sheet_.records.push_back(index);
+        }
+        sheet_.hadIndex = true;
+    }
+
+    void readDimensions(const RecordView& view) {
+        if (!dimensionsSeen_) {
+            sheet_.records.push_back(marker(KeptRecord::Source::Dimensions));
+            // The row count is only a hint, bounded by the sheet's size.
+            if (view.body.size() >= 8) {
+                sheet_.rows.reserve(std::min<std::size_t>(readU32(view.body, 4), 65536));
+            }
+        }
+        dimensionsSeen_ = true;
+    }
+
+    // SHRFMLA, ARRAY and TABLE right after a formula belong to it; elsewhere they are kept.
+    void readFormulaAttachment(const RecordView& view) {
+        if (chain_ >= 0) {
+            append(chain_, view);
+            sheet_.formulas[static_cast<std::size_t>(chain_)].ownsSharedRecords = true;
+        } else {
+            sheet_.records.push_back(streamRecord(view));
+        }
+    }
+
+    void readCellTableRecord(const RecordView& view) {
+        if (!cellTableSeen_) {
+            if (!dimensionsSeen_) {
+                sheet_.records.push_back(marker(KeptRecord::Source::Dimensions));
+                dimensionsSeen_ = true;
+            }
+            sheet_.records.push_back(marker(KeptRecord::Source::CellTable));
+            cellTableSeen_ = true;
+        }
+        if (view.id == rec::kFormula || view.id == rec::kFormula2 || view.id == rec::kFormula4) {
+            chain_ = readFormula(view, wantsString_);
+        } else {
+            readCell(view);
+        }
+    }
+
     // A substream inside the sheet (an embedded chart) is kept as it is.
     void skipNested(RecordReader& reader, const RecordView& bof) {
         sheet_.records.push_back(streamRecord(bof));
@@ -215,13 +223,13 @@ class SheetReader {
         }
     }
 
-    void finish(bool cellTableSeen, bool dimensionsSeen) {
+    void finish() {
         auto& records = sheet_.records;
         auto find = [&](KeptRecord::Source source) {
             return std::find_if(records.begin(), records.end(),
                                 [&](const KeptRecord& r) { return r.source == source; });
         };
-        if (!cellTableSeen) {
+        if (!cellTableSeen_) {
             auto dims = find(KeptRecord::Source::Dimensions);
             if (dims != records.end()) {
                 records.insert(dims + 1, marker(KeptRecord::Source::CellTable));
@@ -239,7 +247,7 @@ class SheetReader {
                 at = records.insert(at, marker(KeptRecord::Source::CellTable));
                 records.insert(at, marker(KeptRecord::Source::Dimensions));
             }
-        } else if (!dimensionsSeen) {
+        } else if (!dimensionsSeen_) {
             records.insert(find(KeptRecord::Source::CellTable),
                            marker(KeptRecord::Source::Dimensions));
         }
@@ -410,6 +418,10 @@ class SheetReader {
     WorkbookData& book_;
     SheetData& sheet_;
     std::span<const std::uint8_t> stream_;
+    bool cellTableSeen_ = false;
+    bool dimensionsSeen_ = false;
+    int chain_ = -1;  // formula whose attached records may follow
+    bool wantsString_ = false;
 };
 
 struct BoundSheet {
@@ -447,77 +459,83 @@ std::uint32_t substreamEnd(std::span<const std::uint8_t> stream, std::size_t at)
     }
 }
 
+// A FILEPASS makes every later body unreadable: look for it before interpreting anything.
+void refuseEncrypted(const WorkbookData& book, std::span<const std::uint8_t> stream) {
+    RecordReader scan(stream);
+    while (true) {
+        if (scan.atEnd()) throw FormatViolation("globals without EOF");
+        const RecordView view = scan.next();
+        if (view.id == rec::kFilePass) {
+            throw ArchiveError(ArchiveProblem::Encrypted, messages::encrypted(book.displayName));
+        }
+        if (view.id == rec::kEof) break;
+    }
+}
+
+void readSharedStrings(WorkbookData& book, RecordReader& reader, const RecordView& view) {
+    if (book.hadSst) throw FormatViolation("a second SST");
+    std::vector<std::span<const std::uint8_t>> bodies{view.body};
+    while (reader.peekId() == rec::kContinue) bodies.push_back(reader.next().body);
+    book.strings = std::make_shared<SharedStrings>(SharedStrings::parse(bodies));
+    book.hadSst = true;
+    book.globals.push_back(marker(KeptRecord::Source::Sst));
+}
+
+// One record of the globals: what the model needs is read, and every record but the string
+// table's is kept as it stands.
+void readGlobalsRecord(WorkbookData& book, std::vector<BoundSheet>& boundSheets,
+                       RecordReader& reader, const RecordView& view) {
+    ByteReader in(view.body);
+    switch (view.id) {
+        case rec::kBoundSheet: {
+            BoundSheet sheet;
+            sheet.position = in.u32();
+            in.u8();
+            sheet.type = in.u8();
+            sheet.name = readUnicodeString8(in);
+            sheet.record = static_cast<std::uint32_t>(book.globals.size());
+            boundSheets.push_back(std::move(sheet));
+            break;
+        }
+        case rec::kSst:
+            readSharedStrings(book, reader, view);
+            return;
+        case rec::kExtSst:
+            while (reader.peekId() == rec::kContinue) reader.next();
+            return;  // written again after the SST
+        case rec::kFormat: {
+            const std::uint16_t id = in.u16();
+            book.formats[id] = readUnicodeString16(in);
+            break;
+        }
+        case rec::kXf: {
+            XfInfo xf;
+            in.u16();
+            xf.formatId = in.u16();
+            xf.isStyle = (in.u16() & 0x0004) != 0;
+            book.xfs.push_back(xf);
+            break;
+        }
+        case rec::kDateMode:
+            book.dateSystem1904 = in.u16() == 1;
+            break;
+        default:
+            break;
+    }
+    book.globals.push_back(streamRecord(view));
+}
+
 void readGlobals(WorkbookData& book, std::vector<BoundSheet>& boundSheets, std::uint32_t& end) {
     const std::span<const std::uint8_t> stream(*book.stream);
     std::uint16_t type = 0;
     checkBof(stream, 0, type, book.displayName);
     if (type != kBofGlobals) throw FormatViolation("the stream does not start with the globals");
-
-    // A FILEPASS makes every later body unreadable: look for it before interpreting anything.
-    {
-        RecordReader scan(stream);
-        while (true) {
-            if (scan.atEnd()) throw FormatViolation("globals without EOF");
-            const RecordView view = scan.next();
-            if (view.id == rec::kFilePass) {
-                throw ArchiveError(ArchiveProblem::Encrypted,
-                                   messages::encrypted(book.displayName));
-            }
-            if (view.id == rec::kEof) break;
-        }
-    }
+    refuseEncrypted(book, stream);
 
     RecordReader reader(stream);
     while (true) {
         const RecordView view = reader.next();
-        ByteReader in(view.body);
-        switch (view.id) {
-            case rec::kBoundSheet: {
-                BoundSheet sheet;
-                sheet.position = in.u32();
-                in.u8();
-                sheet.type = in.u8();
-                sheet.name = readUnicodeString8(in);
-                sheet.record = static_cast<std::uint32_t>(book.globals.size());
-                boundSheets.push_back(std::move(sheet));
-                book.globals.push_back(streamRecord(view));
-                break;
-            }
-            case rec::kSst: {
-                if (book.hadSst) throw FormatViolation("a second SST");
-                std::vector<std::span<const std::uint8_t>> bodies{view.body};
-                while (reader.peekId() == rec::kContinue) bodies.push_back(reader.next().body);
-                book.strings = std::make_shared<SharedStrings>(SharedStrings::parse(bodies));
-                book.hadSst = true;
-                book.globals.push_back(marker(KeptRecord::Source::Sst));
-                break;
-            }
-            case rec::kExtSst:
-                while (reader.peekId() == rec::kContinue) reader.next();
-                break;  // written again after the SST
-            case rec::kFormat: {
-                const std::uint16_t id = in.u16();
-                book.formats[id] = readUnicodeString16(in);
-                book.globals.push_back(streamRecord(view));
-                break;
-            }
-            case rec::kXf: {
-                XfInfo xf;
-                in.u16();
-                xf.formatId = in.u16();
-                xf.isStyle = (in.u16() & 0x0004) != 0;
-                book.xfs.push_back(xf);
-                book.globals.push_back(streamRecord(view));
-                break;
-            }
-            case rec::kDateMode:
-                book.dateSystem1904 = in.u16() == 1;
-                book.globals.push_back(streamRecord(view));
-                break;
-            default:
-                book.globals.push_back(streamRecord(view));
-                break;
-        }
+        readGlobalsRecord(book, boundSheets, reader, view);
         if (view.id == rec::kEof) {
             end = static_cast<std::uint32_t>(reader.position());
             break;

@@ -242,14 +242,9 @@ std::uint32_t labelSstCount(const SheetData& sheet) {
     return count;
 }
 
-}  // namespace
-
-std::vector<std::uint8_t> writeWorkbookStream(const WorkbookData& book) {
-    std::vector<std::uint8_t> out;
-    // Room for some growth; only what an unchanged workbook fills is mapped in ahead.
-    out.reserve(book.stream->size() + book.stream->size() / 8 + 4096);
-    prepareLargeBuffer(out.data(), std::min(out.capacity(), book.stream->size()));
-
+// The globals, with the string table written where it stood (or before the EOF when the
+// workbook had none and now needs one). Returns where each BOUNDSHEET's offset is written.
+std::vector<std::size_t> writeGlobals(const WorkbookData& book, std::vector<std::uint8_t>& out) {
     std::uint32_t references = 0;
     for (const SheetData& sheet : book.sheets) references += labelSstCount(sheet);
     const bool writeSst = book.hadSst || book.strings->size() > 0;
@@ -267,29 +262,47 @@ std::vector<std::uint8_t> writeWorkbookStream(const WorkbookData& book) {
         if (record.id == rec::kBoundSheet) boundSheetAt[i] = out.size() + 4;
         appendBytes(out, recordBytes(book, nullptr, record));
     }
+    return boundSheetAt;
+}
 
+// A substream that did not change is copied byte for byte; only its INDEX, which holds
+// stream offsets, follows the substream's new place.
+void copySubstream(const WorkbookData& book, const Substream& sub, std::vector<std::uint8_t>& out) {
+    const std::size_t start = out.size();
+    const auto original =
+        std::span<const std::uint8_t>(*book.stream).subspan(sub.start, sub.end - sub.start);
+    if (sub.sheet < 0) {
+        appendBytes(out, sub.rewritten ? std::span<const std::uint8_t>(*sub.rewritten) : original);
+        return;
+    }
+    const SheetData& sheet = book.sheets[static_cast<std::size_t>(sub.sheet)];
+    appendBytes(out, original);
+    const auto delta = static_cast<std::uint32_t>(start - sub.start);
+    for (const KeptRecord& record : sheet.records) {
+        if (record.source == KeptRecord::Source::Index && record.size != 0) {
+            const std::size_t at = start + (record.offset - sub.start);
+            shiftIndex(std::span<std::uint8_t>(out).subspan(at, record.size), delta);
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> writeWorkbookStream(const WorkbookData& book) {
+    std::vector<std::uint8_t> out;
+    // Room for some growth; only what an unchanged workbook fills is mapped in ahead.
+    out.reserve(book.stream->size() + book.stream->size() / 8 + 4096);
+    prepareLargeBuffer(out.data(), std::min(out.capacity(), book.stream->size()));
+
+    const std::vector<std::size_t> boundSheetAt = writeGlobals(book, out);
     for (const Substream& sub : book.substreams) {
-        const std::size_t start = out.size();
-        patchU32(out, boundSheetAt[sub.boundSheetRecord], u32(start));
-        const auto original =
-            std::span<const std::uint8_t>(*book.stream).subspan(sub.start, sub.end - sub.start);
-        if (sub.sheet < 0) {
-            appendBytes(out,
-                        sub.rewritten ? std::span<const std::uint8_t>(*sub.rewritten) : original);
-            continue;
-        }
-        const SheetData& sheet = book.sheets[static_cast<std::size_t>(sub.sheet)];
-        if (sheet.changed) {
-            SheetWriter(book, sheet, out).write();
-            continue;
-        }
-        appendBytes(out, original);
-        const auto delta = static_cast<std::uint32_t>(start - sub.start);
-        for (const KeptRecord& record : sheet.records) {
-            if (record.source == KeptRecord::Source::Index && record.size != 0) {
-                const std::size_t at = start + (record.offset - sub.start);
-                shiftIndex(std::span<std::uint8_t>(out).subspan(at, record.size), delta);
-            }
+        patchU32(out, boundSheetAt[sub.boundSheetRecord], u32(out.size()));
+        const bool rewrite =
+            sub.sheet >= 0 && book.sheets[static_cast<std::size_t>(sub.sheet)].changed;
+        if (rewrite) {
+            SheetWriter(book, book.sheets[static_cast<std::size_t>(sub.sheet)], out).write();
+        } else {
+            copySubstream(book, sub, out);
         }
     }
     return out;

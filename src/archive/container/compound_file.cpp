@@ -421,34 +421,40 @@ class ContainerReader {
         return entry;
     }
 
+    struct PendingEntry {
+        std::uint32_t index;
+        int depth;
+        int storageDepth;
+        std::vector<CompoundEntry>* siblings;
+    };
+
+    // The entry a directory link leads to, once only and of a kind a link may name.
+    const DirectoryEntry& linkedEntry(const PendingEntry& p, std::vector<bool>& reached) {
+        if (p.index >= entries_.size()) damaged("directory link out of range");
+        if (reached[p.index]) damaged("directory links form a cycle");
+        if (p.depth > kMaxDirectoryDepth) damaged("directory tree too deep");
+        reached[p.index] = true;
+        const DirectoryEntry& e = entries_[p.index];
+        if (e.type != kStorage && e.type != kStream) {
+            damaged(e.type == kUnused || e.type == kRoot ? "directory link to a bad entry"
+                                                         : "directory entry of unknown type");
+        }
+        return e;
+    }
+
     // Walks the directory tree without recursion; every entry may be reached once only, so
     // cycles and shared subtrees are refused. Each storage's children come out in directory
     // order.
     void readTree(std::vector<CompoundEntry>& rootChildren) {
-        struct Pending {
-            std::uint32_t index;
-            int depth;
-            int storageDepth;
-            std::vector<CompoundEntry>* siblings;
-        };
         std::vector<bool> reached(entries_.size(), false);
         reached[0] = true;
-        std::vector<std::vector<CompoundEntry>*> storages{&rootChildren};
-        std::vector<Pending> pending;
+        std::vector<PendingEntry> pending;
         pending.push_back({entries_[0].child, 1, 1, &rootChildren});
         while (!pending.empty()) {
-            const Pending p = pending.back();
+            const PendingEntry p = pending.back();
             pending.pop_back();
             if (p.index == kNoEntry) continue;
-            if (p.index >= entries_.size()) damaged("directory link out of range");
-            if (reached[p.index]) damaged("directory links form a cycle");
-            if (p.depth > kMaxDirectoryDepth) damaged("directory tree too deep");
-            reached[p.index] = true;
-            const DirectoryEntry& e = entries_[p.index];
-            if (e.type != kStorage && e.type != kStream) {
-                damaged(e.type == kUnused || e.type == kRoot ? "directory link to a bad entry"
-                                                             : "directory entry of unknown type");
-            }
+            const DirectoryEntry& e = linkedEntry(p, reached);
             pending.push_back({e.left, p.depth + 1, p.storageDepth, p.siblings});
             pending.push_back({e.right, p.depth + 1, p.storageDepth, p.siblings});
             p.siblings->push_back(readEntry(e));
@@ -462,7 +468,11 @@ class ContainerReader {
                     {e.child, p.depth + 1, p.storageDepth + 1, children_.back().get()});
             }
         }
-        // Innermost storages first, so that each list is whole when it is moved.
+        placeChildren(rootChildren);
+    }
+
+    // Innermost storages first, so that each list is whole when it is moved.
+    void placeChildren(std::vector<CompoundEntry>& rootChildren) {
         for (std::size_t i = children_.size(); i-- > 0;) {
             std::vector<CompoundEntry>& list = *children_[i];
             std::stable_sort(list.begin(), list.end(), directoryOrder);
