@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "archive/new_archive.h"
+#include "archive/book/new_archive.h"
 #include "register/customer_list.h"
 #include "register/customer_records.h"
 #include "register/customer_selection.h"
