@@ -4,7 +4,7 @@
 #include <QPdfWriter>
 #include <ostream>
 
-#include "archive/archive_guard.h"
+#include "archive/book/archive_guard.h"
 #include "archive/workbook.h"
 #include "print/label_painter.h"
 #include "print/pdf_file.h"
