@@ -1,9 +1,12 @@
 #include "operations/print_labels.h"
 
+#include <QCoreApplication>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QTimer>
-#include <optional>
+#include <algorithm>
+#include <memory>
 
 #include "operations/customer_rows.h"
 #include "operations/guarded_operation.h"
@@ -13,6 +16,41 @@
 #include "window/label_print_dialog.h"
 
 namespace clivara::operations {
+
+namespace {
+
+// Runs this long show their progress over the preview (and the events go on meanwhile);
+// shorter ones are painted in well under a second.
+constexpr std::size_t kLongRun = 2000;
+
+// The progress of painting the sheets, in a modal dialog over parent that lets the user
+// cancel; nothing for short runs.
+print::Progress sheetProgress(QWidget& parent, std::size_t labels) {
+    if (labels < kLongRun) {
+        return {};
+    }
+    auto progress = std::make_shared<QProgressDialog>(&parent);
+    progress->setWindowTitle(QStringLiteral("Stampa Etichette"));
+    progress->setLabelText(QStringLiteral("Preparazione delle etichette..."));
+    progress->setCancelButtonText(QStringLiteral("Annulla"));
+    progress->setWindowModality(Qt::ApplicationModal);
+    progress->setAutoReset(false);
+    progress->setAutoClose(false);
+    progress->setRange(0, 1);
+    progress->show();
+    return [progress](int done, int total) {
+        progress->setMaximum(std::max(total, 1));
+        progress->setValue(std::min(done, progress->maximum()));
+        QCoreApplication::processEvents();
+        const bool goOn = !progress->wasCanceled();
+        if (!goOn || done >= total) {
+            progress->hide();
+        }
+        return goOn;
+    };
+}
+
+}  // namespace
 
 print::LabelTexts openArchiveLabels(Form1& form, std::string_view query) {
     const customers::CustomerSelection selection =
@@ -58,14 +96,24 @@ void showLabelsPreview(Form1& form) {
     dialog.setObjectName(QStringLiteral("anteprimaEtichette"));
     fitPreviewToScreen(dialog, form);
     bool failed = false;
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&run, &labels, &dialog, &failed](QPrinter* target) {
-                         if (print::paintLabels(run, labels, *target) == print::PaintResult::Done) {
-                             return;
-                         }
-                         failed = true;
-                         QTimer::singleShot(0, &dialog, &QDialog::reject);
-                     });
+    bool busy = false;
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
+        if (busy) {
+            // Asked again while the events go on under the progress: the painting under way
+            // gives the preview its pages.
+            return;
+        }
+        busy = true;
+        const print::PaintResult result =
+            print::paintLabels(run, labels, *target, sheetProgress(dialog, labels.size()));
+        busy = false;
+        if (result == print::PaintResult::Done) {
+            return;
+        }
+        // A cancel leaves nothing worth showing: the preview closes.
+        failed = result == print::PaintResult::Failed;
+        QTimer::singleShot(0, &dialog, &QDialog::reject);
+    });
     dialog.exec();
     if (failed) {
         form.messageBoxes().inform(&form, QStringLiteral("Clivara 2008"),

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QProgressDialog>
 #include <QSpinBox>
 #include <QTimer>
 #include <QtTest>
@@ -121,6 +122,40 @@ class PrintLabelsTest : public QObject {
         }
         QCOMPARE(window.boxes.shown.size(), std::size_t{1});
         QCOMPARE(window.boxes.shown[0].text, QStringLiteral("Nessun cliente contiene \"napoli\"."));
+    }
+
+    void aLongRunShowsItsProgressAndACancelClosesThePreview() {
+        ArchiveContent content;
+        for (int i = 1; i <= 2400; ++i) {  // 100 sheets of 3 x 8
+            content.columnA << QStringLiteral("Cliente %1").arg(i);
+        }
+        OpenWindow window(content);
+        QVERIFY(window.loaded);
+        int sheetsPainted = 0;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (auto* choice = visibleTopLevel<LabelPrintDialog>(); choice != nullptr) {
+                choice->accept();
+                return;
+            }
+            for (auto* progress : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<QProgressDialog*>(progress);
+                if (dialog == nullptr || !dialog->isVisible() || dialog->value() < 3) {
+                    continue;
+                }
+                QCOMPARE(dialog->labelText(), QStringLiteral("Preparazione delle etichette..."));
+                QCOMPARE(dialog->maximum(), 100);
+                sheetsPainted = dialog->value();
+                dialog->cancel();
+                timer.stop();
+            }
+        });
+        timer.start(0);
+        window.form->MnEtichette->trigger();
+        QVERIFY(sheetsPainted >= 3 && sheetsPainted < 100);
+        QVERIFY(visibleTopLevel<QPrintPreviewDialog>() == nullptr);
+        QVERIFY(window.boxes.shown.empty());
+        QVERIFY(window.form->isVisible());
     }
 };
 
