@@ -21,14 +21,17 @@ QString saveArchive(Form1& form, QString* backupProblem) {
     if (!form.ArchiveBook) {
         return QStringLiteral("Nessun archivio aperto.");
     }
-    if (!hasUnsavedChanges(form)) {
-        return {};  // the file stays untouched, as the office's other programs last saw it
+    // Read-only, or nothing changed: the file stays untouched, as the office's other programs
+    // last saw it.
+    if (form.archiveReadOnly() || !hasUnsavedChanges(form)) {
+        return {};
     }
+    std::filesystem::path backup;
     try {
         if (form.recovery) {
             try {
-                clivara::customers::backUpArchive(form.archivePath(),
-                                                  std::chrono::system_clock::now());
+                backup = clivara::customers::backUpArchive(form.archivePath(),
+                                                           std::chrono::system_clock::now());
             } catch (const std::exception& error) {
                 if (backupProblem != nullptr) {
                     *backupProblem = QString::fromUtf8(error.what());
@@ -39,6 +42,12 @@ QString saveArchive(Form1& form, QString* backupProblem) {
         forgetSavedChanges(form);
         return {};
     } catch (const std::exception& error) {
+        // The archive is still the file the backup keeps: the backup goes, and the next try
+        // makes the one of that save.
+        if (!backup.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove(backup, ignored);
+        }
         const QString reason = QString::fromUtf8(error.what());
         return reason.isEmpty() ? QStringLiteral("Salvataggio non riuscito.") : reason;
     }
