@@ -95,6 +95,7 @@ void enableRecovery(Form1& form) {
         customers::statArchive(form.archivePath());
     form.recovery = std::make_shared<Recovery>(form.archivePath(),
                                                opened.value_or(customers::ArchiveIdentity{}));
+    if (form.ArchiveBook) form.recovery->openedBook.emplace(*form.ArchiveBook);
 }
 
 void recordChange(Form1& form, RegisterChange::Kind kind, int row) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "register/recovery_journal.h"
@@ -14,7 +15,11 @@ namespace clivara::operations {
 class Recovery {
   public:
     Recovery(std::filesystem::path archive, customers::ArchiveIdentity opened)
-        : journal(std::move(archive), std::move(opened)) {}
+        : openedFile(opened), journal(std::move(archive), std::move(opened)) {}
+    // The archive file as this desk read it, and its register then: a save finds with them
+    // whether another desk saved meanwhile, and what this desk changed since.
+    customers::ArchiveIdentity openedFile;
+    std::optional<archive::Workbook> openedBook;
     customers::RecoveryJournal journal;
     bool recovered = false;  // the register in the window came from an earlier run's journal
 };

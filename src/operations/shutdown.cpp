@@ -9,6 +9,8 @@
 #include <exception>
 #include <filesystem>
 
+#include "operations/held_save.h"
+#include "operations/merge_at_save.h"
 #include "operations/recovery.h"
 #include "operations/startup.h"
 #include "register/archive_backup.h"
@@ -17,7 +19,7 @@
 
 namespace clivara::operations {
 
-QString saveArchive(Form1& form, QString* backupProblem) {
+QString saveArchive(Form1& form, QString* backupProblem, QString* mergeReport) {
     if (!form.ArchiveBook) {
         return QStringLiteral("Nessun archivio aperto.");
     }
@@ -38,8 +40,11 @@ QString saveArchive(Form1& form, QString* backupProblem) {
                 }
             }
         }
-        form.ArchiveBook->save(form.archivePath());
+        // Another desk's save is kept: ours is merged onto it first.
+        const QString merged = mergeOtherDesksSave(form);
+        saveWaitingForReaders(*form.ArchiveBook, form.archivePath(), form.messageBoxes(), &form);
         forgetSavedChanges(form);
+        if (mergeReport != nullptr) *mergeReport = merged;
         return {};
     } catch (const std::exception& error) {
         // The archive is still the file the backup keeps: the backup goes, and the next try
@@ -104,7 +109,8 @@ using namespace clivara::operations;
 
 void Form1::MnEsci_Click() {
     QString backupProblem;
-    const QString failure = saveArchive(*this, &backupProblem);
+    QString mergeReport;
+    const QString failure = saveArchive(*this, &backupProblem, &mergeReport);
     if (!failure.isEmpty()) {
         // Nothing is lost: the window stays open with every change and "Esci" can be tried
         // again; the file on disk is as it was before.
@@ -114,6 +120,9 @@ void Form1::MnEsci_Click() {
                                              "problema e scegliere di nuovo \"Esci\".")
                                   .arg(failure));
         return;
+    }
+    if (!mergeReport.isEmpty()) {
+        messageBoxes().inform(this, kProgramTitle, mergeReport);
     }
     if (!backupProblem.isEmpty()) {
         messageBoxes().inform(this, kProgramTitle,
