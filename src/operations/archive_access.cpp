@@ -236,13 +236,20 @@ AccessDecision chooseArchiveAccess(ArchiveLock& lock, MessageBoxes& boxes) {
             continue;
         }
         if (state.holder && DeskLock::runsHere(*state.holder)) {
+            QString who = QStringLiteral("processo %1").arg(state.holder->pid);
+            if (!state.holder->user.empty()) {
+                who +=
+                    QStringLiteral(", utente %1").arg(QString::fromStdString(state.holder->user));
+            }
+            if (const QString since = sinceText(fromSeconds(state.holder->since));
+                !since.isEmpty()) {
+                who += QStringLiteral(", ") + since;
+            }
             return readOnlyOrCancel(
                 boxes, QStringLiteral("L'archivio %1 è già in uso da un altro Clivara 2008 su "
-                                      "questo computer (processo %2).\n\n%3 Quando l'archivio "
-                                      "si libera, il programma lo dice.")
-                           .arg(file)
-                           .arg(state.holder->pid)
-                           .arg(kReadOnlyOffer));
+                                      "questo computer (%2).\n\n%3 Quando l'archivio si "
+                                      "libera, il programma lo dice.")
+                           .arg(file, who, kReadOnlyOffer));
         }
         if (DeskLock::silent(state, nowSeconds())) {
             const QString text =
