@@ -329,10 +329,22 @@ bool DeskLock::heartbeat() {
 void DeskLock::release() {
     if (!held_) return;
     held_ = false;
-    if (!holdsOwnText()) return;  // another desk's now: it stays
-    ::unlink(holderFile().c_str());
     ::unlink((lockPath(archive_) / ("holder." + own_.token)).c_str());
-    ::rmdir(lockPath(archive_).c_str());
+    // Through an SMB client a read of the holder's file can fail for a moment, and its removal
+    // lag behind the unlink (the directory is then not yet empty): tried until the lock is
+    // gone, for a while, so that no lock of ours stays behind to shut the next desk out.
+    const std::filesystem::path place = lockPath(archive_);
+    const auto deadline = std::chrono::steady_clock::now() + kRetryFor;
+    for (;;) {
+        const std::optional<std::string> text = readSmallFile(holderFile());
+        if (text && *text != holderText(own_)) return;  // another desk's now: it stays
+        if (text) ::unlink(holderFile().c_str());
+        ::rmdir(place.c_str());  // only ever removes an empty directory
+        struct stat info {};
+        if (::lstat(place.c_str(), &info) != 0 && errno == ENOENT) return;
+        if (std::chrono::steady_clock::now() >= deadline) return;
+        pause(kRetryStep);
+    }
 }
 
 }  // namespace clivara::operations
