@@ -12,7 +12,7 @@
 #include <set>
 
 #include "archive/archive_error.h"
-#include "archive/sort_archive.h"
+#include "archive/sort/sort_archive.h"
 #include "register/customer_rows.h"
 
 namespace clivara::customers {

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <thread>
 
-#include "archive/atomic_file.h"
+#include "archive/container/atomic_file.h"
 #include "archive_on_disk.h"
 #include "operations/held_save.h"
 #include "operations/recovery.h"

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <random>
 
-#include "archive/new_archive.h"
+#include "archive/book/new_archive.h"
 #include "register/customer_rows.h"
 
 namespace {
