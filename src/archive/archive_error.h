@@ -23,13 +23,16 @@ enum class ArchiveProblem {
 
 class ArchiveError : public std::runtime_error {
   public:
-    ArchiveError(ArchiveProblem problem, const std::string& italianMessage)
-        : std::runtime_error(italianMessage), problem_(problem) {}
+    ArchiveError(ArchiveProblem problem, const std::string& italianMessage, int systemError = 0)
+        : std::runtime_error(italianMessage), problem_(problem), systemError_(systemError) {}
 
     ArchiveProblem problem() const noexcept { return problem_; }
+    // The errno behind a file that could not be written; 0 when none is known.
+    int systemError() const noexcept { return systemError_; }
 
   private:
     ArchiveProblem problem_;
+    int systemError_ = 0;
 };
 
 }  // namespace clivara::archive

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <pwd.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,9 +14,6 @@
 #include <cerrno>
 #include <utility>
 
-#include "operations/startup.h"
-#include "window/message_boxes.h"
-
 namespace clivara::operations {
 
 namespace {
@@ -27,10 +23,6 @@ const QByteArray kSuiteLockUser = QByteArrayLiteral("Clivara 2008");
 
 // Lock files are small; anything beyond this is not looked at.
 constexpr qsizetype kLockReadLimit = 4096;
-
-QString pathText(const std::filesystem::path& path) {
-    return QString::fromStdString(path.string());
-}
 
 // At most kLockReadLimit bytes of a file; nothing when it cannot be read.
 std::optional<QByteArray> readSmallFile(const std::filesystem::path& path) {
@@ -74,11 +66,7 @@ bool writeAll(int fd, const QByteArray& bytes) {
 }
 
 QByteArray hostName() {
-    std::array<char, 256> buffer{};
-    if (::gethostname(buffer.data(), buffer.size() - 1) != 0) {
-        return QByteArrayLiteral("localhost");
-    }
-    return QByteArray(buffer.data());
+    return QByteArray::fromStdString(DeskLock::thisHost());
 }
 
 QByteArray userName() {
@@ -87,32 +75,6 @@ QByteArray userName() {
     }
     const QByteArray fromEnvironment = qgetenv("USER");
     return fromEnvironment.isEmpty() ? QByteArrayLiteral("utente") : fromEnvironment;
-}
-
-bool processAlive(long pid) {
-    if (pid <= 0 || pid > 0x3fffffff) {
-        return false;
-    }
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
-}
-
-struct OwnLockContent {
-    long pid = 0;
-    QByteArray host;
-};
-
-// "<pid>\n<host>\n"; nothing when the text has another form.
-std::optional<OwnLockContent> parseOwnLock(const QByteArray& bytes) {
-    const QList<QByteArray> lines = bytes.split('\n');
-    if (lines.size() < 2) {
-        return std::nullopt;
-    }
-    bool ok = false;
-    const long pid = lines[0].trimmed().toLong(&ok);
-    if (!ok || pid <= 0) {
-        return std::nullopt;
-    }
-    return OwnLockContent{pid, lines[1].trimmed()};
 }
 
 // Splits a LibreOffice lock entry: fields separated by ',', ended by ';', with '\' escaping
@@ -148,8 +110,9 @@ QByteArray escapeSuiteField(const QByteArray& text) {
     return escaped;
 }
 
-// The holder named by a LibreOffice lock: its user name (or the account) and its computer.
-QString libreOfficeHolder(const QByteArray& bytes) {
+// The holder named by a LibreOffice lock: its user name (or the account), its computer and
+// the time it was written.
+ArchiveLock::SuiteHolder libreOfficeHolder(const QByteArray& bytes) {
     const QList<QByteArray> fields = splitSuiteLock(bytes);
     const QString user = QString::fromUtf8(fields.value(0)).trimmed();
     const QString account = QString::fromUtf8(fields.value(1)).trimmed();
@@ -161,7 +124,9 @@ QString libreOfficeHolder(const QByteArray& bytes) {
     if (!host.isEmpty()) {
         who += QStringLiteral(" (computer %1)").arg(host);
     }
-    return who;
+    const QDateTime since = QDateTime::fromString(QString::fromUtf8(fields.value(3)).trimmed(),
+                                                  QStringLiteral("dd.MM.yyyy HH:mm"));
+    return {who, since};
 }
 
 // The holder named by Excel's owner file: a length byte and the name in the first bytes,
@@ -193,38 +158,21 @@ QString excelHolder(const QByteArray& bytes) {
     return QStringLiteral("un utente sconosciuto");
 }
 
-QString italianReason(int error) {
-    switch (error) {
-        case EACCES:
-        case EPERM:
-            return QStringLiteral("permesso negato");
-        case EROFS:
-            return QStringLiteral("il disco è di sola lettura");
-        case ENOSPC:
-        case EDQUOT:
-            return QStringLiteral("il disco è pieno");
-        case ENOENT:
-        case ENOTDIR:
-            return QStringLiteral("la cartella non esiste");
-        default:
-            return QStringLiteral("errore di sistema %1").arg(error);
-    }
-}
-
 bool isOurSuiteLock(const QByteArray& bytes) {
     return splitSuiteLock(bytes).value(0) == kSuiteLockUser;
 }
 
 }  // namespace
 
-ArchiveLock::ArchiveLock(std::filesystem::path archive) : archive_(std::move(archive)) {}
+ArchiveLock::ArchiveLock(std::filesystem::path archive)
+    : archive_(std::move(archive)), desk_(archive_) {}
 
 ArchiveLock::~ArchiveLock() {
     release();
 }
 
 std::filesystem::path ArchiveLock::ownLockPath(const std::filesystem::path& archive) {
-    return archive.parent_path() / ("." + archive.filename().string() + ".clivara-lock");
+    return DeskLock::lockPath(archive);
 }
 
 std::filesystem::path ArchiveLock::libreOfficeLockPath(const std::filesystem::path& archive) {
@@ -235,69 +183,20 @@ std::filesystem::path ArchiveLock::excelLockPath(const std::filesystem::path& ar
     return archive.parent_path() / ("~$" + archive.filename().string());
 }
 
-ArchiveLock::Outcome ArchiveLock::acquire() {
-    if (ownHeld_) {
-        return Outcome::Acquired;
-    }
-    const std::filesystem::path lockPath = ownLockPath(archive_);
-    const QByteArray host = hostName();
-    const QByteArray content =
-        QByteArray::number(static_cast<qlonglong>(::getpid())) + '\n' + host + '\n';
-    int failure = 0;
-    // Two rounds at most: the second follows the removal of a stale lock.
-    for (int round = 0; round < 2; ++round) {
-        const int fd = ::open(lockPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
-            failure = errno;
-            ::close(fd);
-            if (!written) {
-                ::unlink(lockPath.c_str());
-                break;
-            }
-            ownHeld_ = true;
-            return Outcome::Acquired;
-        }
-        if (errno != EEXIST) {
-            failure = errno;
-            break;
-        }
-        const std::optional<QByteArray> bytes = readSmallFile(lockPath);
-        if (!bytes) {
-            continue;  // removed meanwhile: try again
-        }
-        const std::optional<OwnLockContent> holder = parseOwnLock(*bytes);
-        if (holder && holder->host == host && !processAlive(holder->pid)) {
-            ::unlink(lockPath.c_str());  // left by a program that no longer runs
-            continue;
-        }
-        QString who;
-        if (holder) {
-            who = QStringLiteral(" (processo %1 sul computer %2)")
-                      .arg(holder->pid)
-                      .arg(QString::fromUtf8(holder->host));
-        }
-        message_ = QStringLiteral(
-                       "L'archivio %1 è già in uso da un altro Clivara 2008%2.\n"
-                       "Chiudere l'altro programma e riprovare. Se nessun programma lo usa "
-                       "più, cancellare il file %3.")
-                       .arg(pathText(archive_), who, pathText(lockPath));
-        return Outcome::InUse;
-    }
-    message_ = QStringLiteral(
-                   "Impossibile usare l'archivio %1:\nnon si riesce a scrivere nella sua "
-                   "cartella (%2), quindi le modifiche non potrebbero essere salvate.")
-                   .arg(pathText(archive_), italianReason(failure));
-    return Outcome::Failed;
-}
-
-std::optional<QString> ArchiveLock::officeSuiteHolder() const {
+std::optional<ArchiveLock::SuiteHolder> ArchiveLock::officeSuiteHolder() const {
     if (const std::optional<QByteArray> bytes = readSmallFile(libreOfficeLockPath(archive_));
         bytes && !isOurSuiteLock(*bytes)) {
         return libreOfficeHolder(*bytes);
     }
-    if (const std::optional<QByteArray> bytes = readSmallFile(excelLockPath(archive_))) {
-        return excelHolder(*bytes);
+    const std::filesystem::path excel = excelLockPath(archive_);
+    if (const std::optional<QByteArray> bytes = readSmallFile(excel)) {
+        // Excel's owner file says no time: it was written when the workbook was opened.
+        struct stat info {};
+        QDateTime since;
+        if (::stat(excel.c_str(), &info) == 0) {
+            since = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(info.st_mtim.tv_sec));
+        }
+        return SuiteHolder{excelHolder(*bytes), since};
     }
     return std::nullopt;
 }
@@ -305,8 +204,10 @@ std::optional<QString> ArchiveLock::officeSuiteHolder() const {
 void ArchiveLock::writeSuiteLock() {
     const std::filesystem::path path = libreOfficeLockPath(archive_);
     if (const std::optional<QByteArray> existing = readSmallFile(path)) {
-        if (!isOurSuiteLock(*existing)) {
-            return;  // the suite's own lock stays as it is
+        // The suite's own lock stays as it is; so does ours of a desk whose lock was passed
+        // by with "Apri comunque".
+        if (!isOurSuiteLock(*existing) || !desk_.held()) {
+            return;
         }
         ::unlink(path.c_str());  // ours, left behind by a program that no longer runs
     }
@@ -337,32 +238,15 @@ void ArchiveLock::release() {
         }
         suiteLockWritten_.clear();
     }
-    if (ownHeld_) {
-        ::unlink(ownLockPath(archive_).c_str());
-        ownHeld_ = false;
-    }
+    desk_.release();
 }
 
-bool lockArchiveForUse(ArchiveLock& lock, MessageBoxes& boxes) {
-    if (lock.acquire() != ArchiveLock::Outcome::Acquired) {
-        boxes.inform(nullptr, kProgramTitle, lock.message());
-        return false;
+QString sinceText(const QDateTime& when) {
+    if (!when.isValid()) {
+        return {};
     }
-    if (const std::optional<QString> holder = lock.officeSuiteHolder()) {
-        const QString question =
-            QStringLiteral(
-                "L'archivio %1 risulta aperto da %2 in un foglio di calcolo.\n"
-                "Se è davvero aperto, le modifiche fatte nei due programmi si "
-                "sovrascriverebbero.\n(Se quel programma si è chiuso male, il suo file di "
-                "blocco è rimasto accanto all'archivio.)\n\nAprire comunque l'archivio?")
-                .arg(QString::fromStdString(lock.archive().string()), *holder);
-        if (!boxes.askYesNoDefaultNo(nullptr, kProgramTitle, question)) {
-            lock.release();
-            return false;
-        }
-    }
-    lock.writeSuiteLock();
-    return true;
+    return QStringLiteral("dalle %1 del %2")
+        .arg(when.toString(QStringLiteral("HH:mm")), when.toString(QStringLiteral("dd/MM/yyyy")));
 }
 
 }  // namespace clivara::operations

@@ -4,7 +4,12 @@
 
 #include <QApplication>
 #include <QSessionManager>
+#include <exception>
+#include <optional>
+#include <string>
 
+#include "operations/archive_access.h"
+#include "operations/archive_follower.h"
 #include "operations/archive_lock.h"
 #include "operations/emergency_end.h"
 #include "operations/recovery.h"
@@ -41,6 +46,43 @@ void commitData(Form1& form, QSessionManager& manager) {
     endOnRequest(form, 0);
 }
 
+// From now on the window changes the archive, with our lock held (or knowingly passed by):
+// the journal of the changes, the recovery of what a run that ended badly left (ours, or that
+// of the desk whose lock was taken over), the lock's sign of life.
+void beginChanging(Form1& form, ArchiveLock& lock, const std::string& takenOverFrom) {
+    form.setArchiveReadOnly(false);
+    enableRecovery(form);
+    offerRecovery(form, takenOverFrom);
+    keepLockAlive(form, lock);
+}
+
+// Read-only, the archive has become free and the user wants to change it: our lock is taken
+// and the archive read again as it is now. False (and the window stays read-only) when
+// another desk was quicker.
+bool switchToChanging(Form1& form, ArchiveLock& lock) {
+    if (lock.desk().acquire() != DeskLock::Result::Acquired) {
+        form.messageBoxes().inform(&form, kProgramTitle,
+                                   QStringLiteral("Nel frattempo l'archivio è stato preso da "
+                                                  "un altro computer: resta aperto in sola "
+                                                  "lettura."));
+        return false;
+    }
+    std::optional<clivara::archive::Workbook> book;
+    try {
+        book.emplace(clivara::archive::Workbook::open(form.archivePath()));
+    } catch (const std::exception& error) {
+        lock.release();
+        form.messageBoxes().inform(&form, kProgramTitle, QString::fromUtf8(error.what()));
+        return false;
+    }
+    lock.writeSuiteLock();
+    form.ArchiveBook = std::move(book);
+    beginChanging(form, lock, {});
+    form.FillCustomerList();
+    form.Form_Activate();
+    return true;
+}
+
 }  // namespace
 
 int runClivara(QApplication& app) {
@@ -66,14 +108,23 @@ int runClivara(QApplication& app) {
         form.Form_Load();
         return 1;
     }
-    clivara::operations::ArchiveLock lock(path);
-    if (!lockArchiveForUse(lock, boxes) || endRequested || !form.Form_Load() || endRequested) {
+    ArchiveLock lock(path);
+    const AccessDecision decision = chooseArchiveAccess(lock, boxes);
+    if (decision.access == ArchiveAccess::Cancel || endRequested || !form.Form_Load() ||
+        endRequested) {
         return 1;  // the lock's files are removed on the way out
     }
-    // With the lock held no other program works on the archive: a journal beside it was left
-    // by a run that ended without "Esci".
-    enableRecovery(form);
-    offerRecovery(form);
+    if (decision.access == ArchiveAccess::Change) {
+        // With the lock held no other program works on the archive: a journal of ours beside
+        // it was left by a run that ended without "Esci".
+        beginChanging(form, lock, decision.takenOverFrom);
+    } else {
+        // No lock, no journal, no backup: the window follows what the other desk saves.
+        form.setArchiveReadOnly(true);
+        const bool lockedByOthers = lock.desk().error() == 0;
+        new ArchiveFollower(
+            form, [&form, &lock] { return switchToChanging(form, lock); }, lockedByOthers);
+    }
     if (endRequested) {
         return 1;
     }

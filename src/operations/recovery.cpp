@@ -50,7 +50,7 @@ std::filesystem::path setJournalAside(const std::filesystem::path& archive) {
     std::error_code ec;
     std::filesystem::rename(file, aside, ec);
     if (ec) return {};
-    for (const char* suffix : {"-wal", "-shm"}) {
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
         std::error_code ignored;
         std::filesystem::rename(file.string() + suffix, aside.string() + suffix, ignored);
     }
@@ -95,6 +95,7 @@ void enableRecovery(Form1& form) {
         customers::statArchive(form.archivePath());
     form.recovery = std::make_shared<Recovery>(form.archivePath(),
                                                opened.value_or(customers::ArchiveIdentity{}));
+    if (form.ArchiveBook) form.recovery->openedBook.emplace(*form.ArchiveBook);
 }
 
 void recordChange(Form1& form, RegisterChange::Kind kind, int row) {
@@ -137,8 +138,14 @@ void forgetSavedChanges(Form1& form) {
     }
 }
 
-void offerRecovery(Form1& form) {
+void offerRecovery(Form1& form, const std::string& takenOverFrom) {
     const std::filesystem::path& archive = form.archivePath();
+    RecoveryJournal::adoptUnnamed(archive);
+    if (!takenOverFrom.empty()) {
+        // Where this computer has a journal of its own as well, the other desk's stays under
+        // its computer's name and is offered when that desk starts again.
+        RecoveryJournal::moveToThisHost(archive, takenOverFrom);
+    }
     std::optional<RecoveredRegister> recovered;
     try {
         recovered = RecoveryJournal::read(archive);

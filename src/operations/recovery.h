@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "register/recovery_journal.h"
 
@@ -13,7 +15,11 @@ namespace clivara::operations {
 class Recovery {
   public:
     Recovery(std::filesystem::path archive, customers::ArchiveIdentity opened)
-        : journal(std::move(archive), std::move(opened)) {}
+        : openedFile(opened), journal(std::move(archive), std::move(opened)) {}
+    // The archive file as this desk read it, and its register then: a save finds with them
+    // whether another desk saved meanwhile, and what this desk changed since.
+    customers::ArchiveIdentity openedFile;
+    std::optional<archive::Workbook> openedBook;
     customers::RecoveryJournal journal;
     bool recovered = false;  // the register in the window came from an earlier run's journal
 };
@@ -40,8 +46,10 @@ void forgetSavedChanges(Form1& form);
 // ended without "Esci" and left changes, asks whether to take them back (Yes the default).
 // Yes puts the recovered register in the window; No keeps it as a dated file beside the
 // archive. When the archive changed on disk since that run opened it, nothing is applied: the
-// recovered register is kept beside it and the user is told.
-void offerRecovery(Form1& form);
+// recovered register is kept beside it and the user is told. takenOverFrom: the computer whose
+// lock was taken over after it ended badly; its journal becomes this computer's first, so that
+// its changes are offered the same way.
+void offerRecovery(Form1& form, const std::string& takenOverFrom = {});
 
 // Where a recovered register is kept beside the archive: "<name>-recupero-AAAA-MM-GG-hhmmss.xls".
 std::filesystem::path recoveredCopyPath(const std::filesystem::path& archive);

@@ -9,6 +9,8 @@
 #include <exception>
 #include <filesystem>
 
+#include "operations/held_save.h"
+#include "operations/merge_at_save.h"
 #include "operations/recovery.h"
 #include "operations/startup.h"
 #include "register/archive_backup.h"
@@ -17,28 +19,40 @@
 
 namespace clivara::operations {
 
-QString saveArchive(Form1& form, QString* backupProblem) {
+QString saveArchive(Form1& form, QString* backupProblem, QString* mergeReport) {
     if (!form.ArchiveBook) {
         return QStringLiteral("Nessun archivio aperto.");
     }
-    if (!hasUnsavedChanges(form)) {
-        return {};  // the file stays untouched, as the office's other programs last saw it
+    // Read-only, or nothing changed: the file stays untouched, as the office's other programs
+    // last saw it.
+    if (form.archiveReadOnly() || !hasUnsavedChanges(form)) {
+        return {};
     }
+    std::filesystem::path backup;
     try {
         if (form.recovery) {
             try {
-                clivara::customers::backUpArchive(form.archivePath(),
-                                                  std::chrono::system_clock::now());
+                backup = clivara::customers::backUpArchive(form.archivePath(),
+                                                           std::chrono::system_clock::now());
             } catch (const std::exception& error) {
                 if (backupProblem != nullptr) {
                     *backupProblem = QString::fromUtf8(error.what());
                 }
             }
         }
-        form.ArchiveBook->save(form.archivePath());
+        // Another desk's save is kept: ours is merged onto it first.
+        const QString merged = mergeOtherDesksSave(form);
+        saveWaitingForReaders(*form.ArchiveBook, form.archivePath(), form.messageBoxes(), &form);
         forgetSavedChanges(form);
+        if (mergeReport != nullptr) *mergeReport = merged;
         return {};
     } catch (const std::exception& error) {
+        // The archive is still the file the backup keeps: the backup goes, and the next try
+        // makes the one of that save.
+        if (!backup.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove(backup, ignored);
+        }
         const QString reason = QString::fromUtf8(error.what());
         return reason.isEmpty() ? QStringLiteral("Salvataggio non riuscito.") : reason;
     }
@@ -95,7 +109,8 @@ using namespace clivara::operations;
 
 void Form1::MnEsci_Click() {
     QString backupProblem;
-    const QString failure = saveArchive(*this, &backupProblem);
+    QString mergeReport;
+    const QString failure = saveArchive(*this, &backupProblem, &mergeReport);
     if (!failure.isEmpty()) {
         // Nothing is lost: the window stays open with every change and "Esci" can be tried
         // again; the file on disk is as it was before.
@@ -105,6 +120,9 @@ void Form1::MnEsci_Click() {
                                              "problema e scegliere di nuovo \"Esci\".")
                                   .arg(failure));
         return;
+    }
+    if (!mergeReport.isEmpty()) {
+        messageBoxes().inform(this, kProgramTitle, mergeReport);
     }
     if (!backupProblem.isEmpty()) {
         messageBoxes().inform(this, kProgramTitle,

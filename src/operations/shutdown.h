@@ -10,8 +10,11 @@ namespace clivara::operations {
 // and the Italian reason is returned; an empty text means the archive was saved. Before the
 // file is replaced it is kept in the backups (a backup that fails is told in *backupProblem
 // and does not stop the save). A save removes the journal of the changes; when nothing
-// changed since the archive was opened, the file is not written at all.
-QString saveArchive(Form1& form, QString* backupProblem = nullptr);
+// changed since the archive was opened, the file is not written at all. When another desk
+// saved the archive meanwhile, this desk's changes are merged onto its save first and
+// *mergeReport says what was merged (mergeOtherDesksSave); a file held open by another
+// computer is waited for (saveWaitingForReaders). Read-only, nothing is ever written.
+QString saveArchive(Form1& form, QString* backupProblem = nullptr, QString* mergeReport = nullptr);
 
 // Where the archive goes when it cannot be saved over its file while the program is made to
 // end (a signal): a copy beside it or, failing that, in the home folder. Returns the path of

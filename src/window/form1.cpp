@@ -283,6 +283,10 @@ void Form1::buildMenus() {
     MNRicorsi = bar->addAction(QStringLiteral("Ricorsi"));
     MNRicorsi->setObjectName(QStringLiteral("MNRicorsi"));
 
+    for (QAction* entry : {mnuA, mnuM, mnuE}) {
+        addArchiveChangingEntry(entry);
+    }
+
     connect(MnEsci, &QAction::triggered, this, [this] { MnEsci_Click(); });
     connect(mnuA, &QAction::triggered, this, [this] { mnuA_Click(); });
     connect(mnuM, &QAction::triggered, this, [this] { mnuM_Click(); });

@@ -17,7 +17,6 @@ class QMenu;
 class QPlainTextEdit;
 class QWidget;
 class MessageBoxes;
-class ArchiveLock;
 class CustomerNameModel;
 class NameBlock;
 namespace clivara::operations {
@@ -131,6 +130,13 @@ class Form1 : public QMainWindow {
     // name in Combo1 does (Combo1's own text stays); a failure is reported, nothing changes.
     void loadCustomerRow(int row);
 
+    // Read-only opening: the title says so and the entries that change the archive are
+    // disabled (src/window/read_only_mode.cpp). An entry that changes the archive joins them
+    // with addArchiveChangingEntry, also one added later.
+    void setArchiveReadOnly(bool readOnly);
+    bool archiveReadOnly() const { return archiveReadOnly_; }
+    void addArchiveChangingEntry(QAction* entry);
+
     MessageBoxes& messageBoxes() { return boxes_; }
     const std::filesystem::path& archivePath() const { return archivePath_; }
 
@@ -151,6 +157,8 @@ class Form1 : public QMainWindow {
     QWidget* fields_[14] = {};  // fields_[1] .. fields_[13]
     QList<QWidget*> controls_;
     CustomerNameModel* comboEntries_ = nullptr;
+    QList<QAction*> archiveChangingEntries_;
+    bool archiveReadOnly_ = false;
     bool activated_ = false;
     bool inComboClear_ = false;
     bool inComboChange_ = false;

@@ -1,7 +1,12 @@
 #include "window/message_boxes.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <vector>
 
 namespace {
 
@@ -27,4 +32,53 @@ void ModalMessageBoxes::inform(QWidget* parent, const QString& title, const QStr
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Ok);
     box.exec();
+}
+
+int ModalMessageBoxes::choose(QWidget* parent, const QString& title, const QString& text,
+                              const QStringList& buttons, int defaultButton, int escapeButton) {
+    QMessageBox box(QMessageBox::NoIcon, boxTitle(title), text, QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    std::vector<QPushButton*> pushed;
+    for (const QString& caption : buttons) {
+        // Every button accepts: which one was pressed is asked of the box afterwards.
+        pushed.push_back(box.addButton(caption, QMessageBox::AcceptRole));
+    }
+    if (defaultButton >= 0 && defaultButton < static_cast<int>(pushed.size())) {
+        box.setDefaultButton(pushed[static_cast<std::size_t>(defaultButton)]);
+    }
+    if (escapeButton >= 0 && escapeButton < static_cast<int>(pushed.size())) {
+        box.setEscapeButton(pushed[static_cast<std::size_t>(escapeButton)]);
+    }
+    box.exec();
+    for (std::size_t i = 0; i < pushed.size(); ++i) {
+        if (box.clickedButton() == pushed[i]) {
+            return static_cast<int>(i);
+        }
+    }
+    return escapeButton;
+}
+
+void ModalMessageBoxes::showBusy(QWidget* parent, const QString& title, const QString& text) {
+    hideBusy();
+    auto* box = new QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    box->setObjectName(QStringLiteral("busyBox"));
+    box->setWindowTitle(boxTitle(title));
+    box->setWindowModality(Qt::ApplicationModal);
+    auto* layout = new QVBoxLayout(box);
+    auto* label = new QLabel(text, box);
+    label->setTextFormat(Qt::PlainText);
+    layout->addWidget(label);
+    layout->setContentsMargins(24, 18, 24, 18);
+    box->show();
+    busy_ = box;
+    // Shown now, before the wait that follows begins.
+    QCoreApplication::processEvents();
+}
+
+void ModalMessageBoxes::hideBusy() {
+    delete busy_.data();
+}
+
+ModalMessageBoxes::~ModalMessageBoxes() {
+    hideBusy();
 }

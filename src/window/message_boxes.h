@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
+#include <QStringList>
+#include <QWidget>
 
 class QWidget;
 
@@ -19,6 +22,16 @@ class MessageBoxes {
     }
     // OK button only.
     virtual void inform(QWidget* parent, const QString& title, const QString& text) = 0;
+    // A button for each text, in that order; Enter answers defaultButton, Esc escapeButton.
+    // Returns the index of the button chosen. Without an override it answers the default.
+    virtual int choose(QWidget* /*parent*/, const QString& /*title*/, const QString& /*text*/,
+                       const QStringList& /*buttons*/, int defaultButton, int /*escapeButton*/) {
+        return defaultButton;
+    }
+    // A small box without buttons that stays on screen while the program waits for something
+    // (a save held up by another computer) until hideBusy(). Without an override nothing shows.
+    virtual void showBusy(QWidget* /*parent*/, const QString& /*title*/, const QString& /*text*/) {}
+    virtual void hideBusy() {}
 };
 
 // Real modal message boxes.
@@ -27,4 +40,12 @@ class ModalMessageBoxes : public MessageBoxes {
     bool askYesNo(QWidget* parent, const QString& title, const QString& text) override;
     bool askYesNoDefaultNo(QWidget* parent, const QString& title, const QString& text) override;
     void inform(QWidget* parent, const QString& title, const QString& text) override;
+    int choose(QWidget* parent, const QString& title, const QString& text,
+               const QStringList& buttons, int defaultButton, int escapeButton) override;
+    void showBusy(QWidget* parent, const QString& title, const QString& text) override;
+    void hideBusy() override;
+    ~ModalMessageBoxes() override;
+
+  private:
+    QPointer<QWidget> busy_;  // gone with its parent, if that goes first
 };

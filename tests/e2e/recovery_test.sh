@@ -123,7 +123,8 @@ start_in "$work/a"; wait_main
 add_customer "Ferri Edilizia"
 kill_hard
 cmp -s "$work/a/Archivio.xls" "$work/a/originale.xls" || fail "(a) l'archivio è cambiato prima di Esci"
-[ -e "$work/a/.Archivio.xls.clivara-recupero" ] || fail "(a) nessun dato di recupero"
+# One journal per computer: ".Archivio.xls.<computer>.clivara-recupero".
+compgen -G "$work/a/.Archivio.xls.*.clivara-recupero" >/dev/null || fail "(a) nessun dato di recupero"
 start_in "$work/a"
 answer_startup_box Return # the recovery question: Yes
 wait_main

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Start-up and shut-down of the built program under Xvfb, driven with xdotool: a sample
-# archive opens with its locks beside it, a second start is refused, a customer is chosen,
+# archive opens with its locks beside it, a second start is offered the read-only opening
+# ("Annulla" ends it, the read-only window's "Esci" ends at once), a customer is chosen,
 # the fields cleared, the close box refused, "Esci" saves and removes the locks; SIGTERM also
 # saves; a damaged archive and a missing one get their message, and the program ends without
 # touching anything.
@@ -113,14 +114,60 @@ main=$(find_window "$first")
 [ -e "$folder/.Archivio.xls.clivara-lock" ] || fail "manca il blocco del programma"
 grep -q '^Clivara 2008,' "$folder/.~lock.Archivio.xls#" || fail "manca il blocco per LibreOffice"
 
-# 2. A second start on the same archive: the message, Return, the end; the first goes on.
+# 2. A second start on the same archive: the box offers the read-only opening; Escape
+# ("Annulla") ends it; the first goes on.
 start_program "$folder" "$work/secondo.log"
 second=$started_pid
 box=$(find_window "$second")
-answer_and_wait_end "$second" "$box"
-[ "$ended_code" -ne 0 ] || fail "il secondo avvio doveva terminare con un errore"
+for attempt in 1 2 3 4 5; do
+    xdotool windowfocus --sync "$box" 2>/dev/null || true
+    sleep 0.3
+    xdotool key Escape
+    for _ in $(seq 30); do kill -0 "$second" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$second" 2>/dev/null || break
+done
+wait_end "$second"
+[ "$ended_code" -ne 0 ] || fail "«Annulla» doveva terminare con un errore"
 kill -0 "$first" 2>/dev/null || fail "il primo programma è terminato"
 cmp -s "$folder/Archivio.xls" "$work/originale.xls" || fail "il secondo avvio ha toccato l'archivio"
+
+# 2b. Again, Return ("Apri in sola lettura", the default): the read-only window, whose "Esci"
+# ends at once; the first program's lock and the archive stay as they were.
+start_program "$folder" "$work/sola-lettura.log"
+reader=$started_pid
+box=$(find_window "$reader")
+readonly_window=""
+for attempt in 1 2 3 4 5; do
+    xdotool windowfocus --sync "$box" 2>/dev/null || true
+    sleep 0.3
+    xdotool key Return
+    for _ in $(seq 30); do
+        readonly_window=$(xdotool search --all --onlyvisible --pid "$reader" \
+            --name '^Clivara 2008 - sola lettura$' 2>/dev/null | head -n 1) || true
+        [ -n "$readonly_window" ] && break 2
+        sleep 0.1
+    done
+done
+[ -n "$readonly_window" ] || fail "manca la finestra «Clivara 2008 - sola lettura»"
+if [ -n "${CLIVARA_SCREENSHOT_DIR:-}" ]; then
+    sleep 1
+    import -window root "$CLIVARA_SCREENSHOT_DIR/sola-lettura.png"
+fi
+for attempt in 1 2 3; do
+    xdotool windowfocus --sync "$readonly_window" 2>/dev/null || true
+    sleep 0.3
+    xdotool key Escape alt
+    sleep 0.3
+    xdotool key Down Return
+    for _ in $(seq 30); do kill -0 "$reader" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$reader" 2>/dev/null || break
+done
+wait_end "$reader"
+[ "$ended_code" -eq 0 ] || fail "Esci in sola lettura: codice $ended_code"
+kill -0 "$first" 2>/dev/null || fail "il primo programma è terminato"
+[ -e "$folder/.Archivio.xls.clivara-lock" ] || fail "la sola lettura ha tolto il blocco dell'altro"
+cmp -s "$folder/Archivio.xls" "$work/originale.xls" || fail "la sola lettura ha toccato l'archivio"
+[ ! -e "$folder/Backup" ] || fail "la sola lettura ha fatto una copia di sicurezza"
 
 focus_main() { xdotool windowfocus --sync "$main"; sleep 0.3; }
 

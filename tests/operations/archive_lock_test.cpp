@@ -1,6 +1,7 @@
-// The archive's locks: one program at a time, a lock left by a dead process taken over, an
-// office suite's lock named and asked about (No leaves everything as it was), and the
-// LibreOffice-form lock left while the program runs.
+// The start-up's choice of how to open the archive: one desk at a time changes it, the others
+// are offered the read-only opening with who holds it; a lock left by a dead process is taken
+// over, one of another computer that went silent is offered for take-over; an office suite's
+// lock is named; a read-only file is caught; the LibreOffice-form lock is left while changing.
 #include <unistd.h>
 
 #include <QDir>
@@ -9,11 +10,21 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include "archive_on_disk.h"
+
+#include "operations/archive_access.h"
 #include "operations/archive_lock.h"
 
 using Lock = clivara::operations::ArchiveLock;
-using clivara::operations::lockArchiveForUse;
+using clivara::operations::ArchiveAccess;
+using clivara::operations::chooseArchiveAccess;
+using clivara::operations::DeskLock;
+using clivara::operations::kCancel;
+using clivara::operations::kOpenAnyway;
+using clivara::operations::kOpenReadOnly;
+using clivara::operations::kTakeOver;
 
 namespace {
 
@@ -40,6 +51,26 @@ QByteArray thisHost() {
     return QByteArray(name);
 }
 
+// A lock as another desk leaves it: the directory with its holder's text, its last sign of
+// life `silentFor` ago.
+void placeLock(const std::filesystem::path& archive, const QByteArray& holder,
+               std::chrono::seconds silentFor = std::chrono::seconds(0)) {
+    const std::filesystem::path place = DeskLock::lockPath(archive);
+    std::filesystem::create_directory(place);
+    writeFile(place / "holder", holder);
+    const auto then = std::chrono::system_clock::now() - silentFor;
+    const timespec when{std::chrono::system_clock::to_time_t(then), 0};
+    const timespec times[2] = {when, when};
+    QCOMPARE(::utimensat(AT_FDCWD, (place / "holder").c_str(), times, 0), 0);
+}
+
+qint64 endedPid() {
+    QProcess finished;
+    finished.start(QStringLiteral("true"));
+    finished.waitForFinished();
+    return finished.processId() > 0 ? finished.processId() : 999999;
+}
+
 struct Folder {
     Folder() : archive(writeArchive(dir, {{"Alfa"}})) {}
     QTemporaryDir dir;
@@ -53,60 +84,132 @@ class ArchiveLockTest : public QObject {
     Q_OBJECT
 
   private Q_SLOTS:
-    void secondProgramIsRefusedAndLocksGoAtExit() {
+    void secondDeskIsOfferedReadOnlyAndLocksGoAtExit() {
         Folder f;
         const QByteArray archiveBytes = fileBytes(f.archive);
         {
             Lock first(f.archive);
-            QVERIFY(lockArchiveForUse(first, f.boxes));
+            QCOMPARE(chooseArchiveAccess(first, f.boxes).access, ArchiveAccess::Change);
             QVERIFY(f.boxes.shown.empty());
             const QByteArray suiteLock = fileBytes(Lock::libreOfficeLockPath(f.archive));
             QVERIFY2(suiteLock.startsWith("Clivara 2008,") && suiteLock.endsWith(";") &&
                          suiteLock.split(',').size() == 5 && suiteLock.split(',')[2] == thisHost(),
                      suiteLock.constData());
 
-            Lock second(f.archive);
-            QVERIFY(!lockArchiveForUse(second, f.boxes));
-            QCOMPARE(f.boxes.shown.size(), 1u);
-            QCOMPARE(f.boxes.shown[0].kind, QStringLiteral("ok"));
-            QVERIFY(f.boxes.shown[0].text.contains(text(f.archive)));
-            QVERIFY(f.boxes.shown[0].text.contains(QStringLiteral("in uso")));
-            // The refused program removed nothing of the first one's.
+            {
+                Lock second(f.archive);
+                QCOMPARE(chooseArchiveAccess(second, f.boxes).access, ArchiveAccess::ReadOnly);
+                QCOMPARE(f.boxes.shown.size(), 1u);
+                const ShownBox& box = f.boxes.shown[0];
+                QCOMPARE(box.kind, QStringLiteral("choose"));
+                QCOMPARE(box.buttons, (QStringList{kOpenReadOnly, kCancel}));
+                QVERIFY2(
+                    box.text.contains(text(f.archive)) &&
+                        box.text.contains(QStringLiteral("già in uso")) &&
+                        box.text.contains(
+                            QStringLiteral("processo %1").arg(QCoreApplication::applicationPid())),
+                    qPrintable(box.text));
+            }
+            // The read-only desk removed nothing of the first one's.
             QCOMPARE(folderEntries(f.dir).size(), 3);
         }
         QCOMPARE(folderEntries(f.dir), QStringList{QStringLiteral("Archivio.xls")});
         QCOMPARE(fileBytes(f.archive), archiveBytes);
     }
 
-    void staleLocksAreTakenOver() {
+    void locksOfEndedProgramsHereAreTakenOverWithoutAQuestion_data() {
+        QTest::addColumn<bool>("olderForm");
+        QTest::newRow("lock directory") << false;
+        QTest::newRow("lock file of earlier versions") << true;
+    }
+
+    void locksOfEndedProgramsHereAreTakenOverWithoutAQuestion() {
+        QFETCH(bool, olderForm);
         Folder f;
-        QProcess finished;
-        finished.start(QStringLiteral("true"));
-        QVERIFY(finished.waitForFinished());
-        const qint64 deadPid = finished.processId() > 0 ? finished.processId() : 999999;
-        writeFile(Lock::ownLockPath(f.archive),
-                  QByteArray::number(deadPid) + '\n' + thisHost() + '\n');
+        const QByteArray holder = QByteArray::number(endedPid()) + '\n' + thisHost() + '\n';
+        if (olderForm) {
+            writeFile(Lock::ownLockPath(f.archive), holder);
+        } else {
+            placeLock(f.archive, holder);
+        }
         // Our own LibreOffice-form lock, left behind by the same crash: no question.
         writeFile(Lock::libreOfficeLockPath(f.archive),
                   "Clivara 2008,mario,altro,01.01.2024 10:00,file:///home/mario;");
         Lock lock(f.archive);
-        QVERIFY(lockArchiveForUse(lock, f.boxes));
+        QCOMPARE(chooseArchiveAccess(lock, f.boxes).access, ArchiveAccess::Change);
         QVERIFY(f.boxes.shown.empty());
-        QVERIFY(fileBytes(Lock::ownLockPath(f.archive))
-                    .startsWith(QByteArray::number(QCoreApplication::applicationPid()) + '\n'));
+        QVERIFY(lock.desk().held());
+        QCOMPARE(DeskLock::inspect(f.archive).holder->pid, QCoreApplication::applicationPid());
         lock.release();
         QCOMPARE(folderEntries(f.dir), QStringList{QStringLiteral("Archivio.xls")});
     }
 
-    void lockOfAnotherComputerIsRespected() {
-        Folder f;
-        writeFile(Lock::ownLockPath(f.archive), "1234\naltro-computer\n");
-        Lock lock(f.archive);
-        QCOMPARE(lock.acquire(), Lock::Outcome::InUse);
-        QVERIFY(lock.message().contains(QStringLiteral("altro-computer")));
+    void lockOfAnotherComputerNamesItsHolder_data() {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<int>("access");
+        QTest::newRow("read-only") << kOpenReadOnly << int(ArchiveAccess::ReadOnly);
+        QTest::newRow("cancel") << kCancel << int(ArchiveAccess::Cancel);
+        QTest::newRow("anyway") << kOpenAnyway << int(ArchiveAccess::Change);
     }
 
-    void officeSuiteLockIsNamedAndNoLeavesEverything_data() {
+    void lockOfAnotherComputerNamesItsHolder() {
+        QFETCH(QString, choice);
+        QFETCH(int, access);
+        Folder f;
+        const QDateTime since(QDate(2025, 3, 5), QTime(9, 12));
+        const QByteArray holder =
+            "1234\nufficio-2\nuser=maria\nsince=" + QByteArray::number(since.toSecsSinceEpoch()) +
+            "\ntoken=abc\n";
+        placeLock(f.archive, holder);
+        const QStringList before = folderEntries(f.dir);
+        {
+            Lock lock(f.archive);
+            f.boxes.choices = {choice};
+            QCOMPARE(int(chooseArchiveAccess(lock, f.boxes).access), access);
+            QCOMPARE(f.boxes.shown.size(), 1u);
+            const ShownBox& box = f.boxes.shown[0];
+            QCOMPARE(box.buttons, (QStringList{kOpenReadOnly, kOpenAnyway, kCancel}));
+            QVERIFY2(box.text.contains(QStringLiteral(
+                         "sul computer ufficio-2 (utente maria, dalle 09:12 del 05/03/2025)")),
+                     qPrintable(box.text));
+        }
+        // Whatever the answer, the other desk's lock stays as it was.
+        QCOMPARE(fileBytes(DeskLock::lockPath(f.archive) / "holder"), holder);
+        QCOMPARE(folderEntries(f.dir), before);
+    }
+
+    void silentLockOfAnotherComputerIsOfferedForTakeOver() {
+        Folder f;
+        placeLock(f.archive, "1234\npc-spento\nuser=gino\nsince=1700000000\ntoken=x\n",
+                  std::chrono::minutes(10));
+        Lock lock(f.archive);
+        f.boxes.choices = {kTakeOver};
+        const auto decision = chooseArchiveAccess(lock, f.boxes);
+        QCOMPARE(decision.access, ArchiveAccess::Change);
+        QCOMPARE(decision.takenOverFrom, std::string("pc-spento"));
+        QCOMPARE(f.boxes.shown.size(), 1u);
+        QCOMPARE(f.boxes.shown[0].buttons, (QStringList{kOpenReadOnly, kTakeOver, kCancel}));
+        QVERIFY2(f.boxes.shown[0].text.contains(QStringLiteral("pc-spento")) &&
+                     f.boxes.shown[0].text.contains(QStringLiteral("non dà segni di vita")),
+                 qPrintable(f.boxes.shown[0].text));
+        QVERIFY(lock.desk().held());
+        QCOMPARE(DeskLock::inspect(f.archive).holder->host, DeskLock::thisHost());
+    }
+
+    void readOnlyFileIsCaughtAtStart() {
+        Folder f;
+        QVERIFY(::chmod(f.archive.c_str(), 0444) == 0);
+        Lock lock(f.archive);
+        QCOMPARE(chooseArchiveAccess(lock, f.boxes).access, ArchiveAccess::ReadOnly);
+        QCOMPARE(f.boxes.shown.size(), 1u);
+        QCOMPARE(f.boxes.shown[0].buttons, (QStringList{kOpenReadOnly, kCancel}));
+        QVERIFY2(f.boxes.shown[0].text.contains(QStringLiteral("sola lettura")) &&
+                     f.boxes.shown[0].text.contains(QStringLiteral("permesso negato")),
+                 qPrintable(f.boxes.shown[0].text));
+        QCOMPARE(folderEntries(f.dir), QStringList{QStringLiteral("Archivio.xls")});
+    }
+
+    void officeSuiteLockIsNamedAndCancelLeavesEverything_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("holder");
@@ -115,7 +218,7 @@ class ArchiveLockTest : public QObject {
             << QByteArray(
                    "Maria Bianchi,maria,ufficio-2,05.03.2025 09:12,file:///home/maria/"
                    ".config/libreoffice/4;")
-            << "Maria Bianchi (computer ufficio-2)";
+            << "Maria Bianchi (computer ufficio-2) dalle 09:12 del 05/03/2025";
         QTest::newRow("LibreOffice, no name")
             << ".~lock.Archivio.xls#" << QByteArray(",gino,pc\\,1,05.03.2025 09:12,x;")
             << "gino (computer pc,1)";
@@ -136,7 +239,7 @@ class ArchiveLockTest : public QObject {
             << "~$Archivio.xls" << QByteArray("\xffPiero") << "un utente sconosciuto";
     }
 
-    void officeSuiteLockIsNamedAndNoLeavesEverything() {
+    void officeSuiteLockIsNamedAndCancelLeavesEverything() {
         QFETCH(QString, file);
         QFETCH(QByteArray, content);
         QFETCH(QString, holder);
@@ -146,20 +249,23 @@ class ArchiveLockTest : public QObject {
         const QStringList before = folderEntries(f.dir);
         const QByteArray archiveBytes = fileBytes(f.archive);
 
-        Lock declined(f.archive);
-        f.boxes.answers = {false};
-        QVERIFY(!lockArchiveForUse(declined, f.boxes));
-        QCOMPARE(f.boxes.shown.size(), 1u);
-        QCOMPARE(f.boxes.shown[0].kind, QStringLiteral("yesno-default-no"));
-        QVERIFY2(f.boxes.shown[0].text.contains(holder), qPrintable(f.boxes.shown[0].text));
-        QCOMPARE(folderEntries(f.dir), before);
-        QCOMPARE(fileBytes(f.archive), archiveBytes);
+        for (const QString& choice : {kCancel, kOpenReadOnly}) {
+            Lock declined(f.archive);
+            f.boxes.choices = {choice};
+            QVERIFY(chooseArchiveAccess(declined, f.boxes).access != ArchiveAccess::Change);
+            QCOMPARE(f.boxes.shown.back().buttons,
+                     (QStringList{kOpenReadOnly, kOpenAnyway, kCancel}));
+            QVERIFY2(f.boxes.shown.back().text.contains(holder),
+                     qPrintable(f.boxes.shown.back().text));
+            QCOMPARE(folderEntries(f.dir), before);
+            QCOMPARE(fileBytes(f.archive), archiveBytes);
+        }
 
-        // Yes opens it; the suite's own lock stays as it was, also after the exit.
+        // "Apri comunque" opens it; the suite's own lock stays as it was, also after the exit.
         {
             Lock accepted(f.archive);
-            f.boxes.answers = {true};
-            QVERIFY(lockArchiveForUse(accepted, f.boxes));
+            f.boxes.choices = {kOpenAnyway};
+            QCOMPARE(chooseArchiveAccess(accepted, f.boxes).access, ArchiveAccess::Change);
         }
         QCOMPARE(folderEntries(f.dir), before);
         QCOMPARE(fileBytes(suiteLock), content);

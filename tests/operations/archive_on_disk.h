@@ -22,9 +22,10 @@
 #include "window/message_boxes.h"
 
 struct ShownBox {
-    QString kind;  // "yesno", "yesno-default-no" or "ok"
+    QString kind;  // "yesno", "yesno-default-no", "ok", "choose" or "busy"
     QString title;
     QString text;
+    QStringList buttons;  // of a "choose", the default first
 };
 
 class ScriptedBoxes : public MessageBoxes {
@@ -40,9 +41,29 @@ class ScriptedBoxes : public MessageBoxes {
     void inform(QWidget*, const QString& title, const QString& text) override {
         shown.push_back({QStringLiteral("ok"), title, text});
     }
+    // Answers with the next of `choices` by its button text, or the default when none is left.
+    int choose(QWidget*, const QString& title, const QString& text, const QStringList& buttons,
+               int defaultButton, int) override {
+        QStringList ordered = buttons;
+        ordered.move(defaultButton, 0);
+        shown.push_back({QStringLiteral("choose"), title, text, ordered});
+        if (choices.empty()) {
+            return defaultButton;
+        }
+        const QString wanted = choices.front();
+        choices.pop_front();
+        return static_cast<int>(buttons.indexOf(wanted));
+    }
+    void showBusy(QWidget*, const QString& title, const QString& text) override {
+        shown.push_back({QStringLiteral("busy"), title, text});
+        busy = true;
+    }
+    void hideBusy() override { busy = false; }
 
     std::deque<bool> answers;
+    std::deque<QString> choices;
     std::vector<ShownBox> shown;
+    bool busy = false;
 
   private:
     bool next(bool fallback) {

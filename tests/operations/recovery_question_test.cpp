@@ -2,6 +2,9 @@
 // Yes gives back the register of the last confirmed change, No keeps it in a dated file, an
 // archive changed meanwhile is never merged with it; "Esci" then saves, backs up the file it
 // replaces and drops the journal, and rewrites nothing when nothing changed.
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <QDir>
 #include <QLineEdit>
 
@@ -168,6 +171,37 @@ class RecoveryQuestionTest : public QObject {
         QVERIFY2(run.boxes.shown[1].text.contains(QStringLiteral("La copia di sicurezza")),
                  qPrintable(run.boxes.shown[1].text));
         QCOMPARE(Workbook::open(path).sheet("Clienti")->text(4, 1), std::string("Gamma"));
+    }
+
+    void aFailedSaveLeavesNoBackupAndItsRetryMakesOne() {
+        QTemporaryDir dir;
+        const std::filesystem::path path = writeArchive(dir, {{"Alfa", "Beta"}});
+        leaveAJournalBehind(path);
+        Restart run(path, {true});
+        const QByteArray before = fileBytes(path);
+        const QString backups =
+            QString::fromStdString(clivara::customers::backupFolder(path).string());
+
+        // No file may grow past a few bytes: the save fails, the backup (a link) would not.
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit tiny = saved;
+        tiny.rlim_cur = 512;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+        run.form->MnEsci->trigger();
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+        ::signal(SIGXFSZ, oldHandler);
+        QVERIFY(run.form->isVisible());
+        QCOMPARE(fileBytes(path), before);
+        QCOMPARE(filesIn(backups), QStringList());
+
+        run.form->MnEsci->trigger();
+        QVERIFY(!run.form->isVisible());
+        QCOMPARE(filesIn(backups).size(), 1);
+        QCOMPARE(
+            fileBytes(clivara::customers::backupFolder(path) / filesIn(backups)[0].toStdString()),
+            before);
     }
 
     void esciWithoutAChangeLeavesTheFileAlone() {

@@ -3,6 +3,7 @@
 // the program, and the guard that puts the archive back after a failed operation.
 #include <signal.h>
 
+#include <QAction>
 #include <QDate>
 #include <QDir>
 #include <QLabel>
@@ -150,6 +151,29 @@ class StartupShutdownTest : public QObject {
         const Workbook saved = Workbook::open(w.path);
         QCOMPARE(saved.sheet("Clienti")->text(4, 1), std::string("Gamma"));
         QCOMPARE(saved.sheet("Clienti")->text(2, 1), std::string("Alfa"));
+    }
+
+    void readOnlyWindowSaysSoAndEsciLeavesTheFileAlone() {
+        OpenWindow w({{"Alfa", "Beta"}});
+        w.form->setArchiveReadOnly(true);
+        QCOMPARE(w.form->windowTitle(), QStringLiteral("Clivara 2008 - sola lettura"));
+        for (QAction* entry : {w.form->mnuA, w.form->mnuM, w.form->mnuE}) {
+            QVERIFY(!entry->isEnabled());
+        }
+        QVERIFY(w.form->MnEsci->isEnabled());
+        w.form->ArchiveBook->sheet("Clienti")->setText(4, 1, "Gamma");
+        const QByteArray before = fileBytes(w.path);
+        w.form->MnEsci->trigger();
+        QVERIFY(w.boxes.shown.empty());
+        QVERIFY(!w.form->isVisible());
+        QCOMPARE(fileBytes(w.path), before);
+        QCOMPARE(
+            QDir(w.dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{QStringLiteral("Archivio.xls")});
+
+        w.form->setArchiveReadOnly(false);
+        QCOMPARE(w.form->windowTitle(), kTitle);
+        QVERIFY(w.form->mnuA->isEnabled());
     }
 
     void closeRequestIsRefused() {

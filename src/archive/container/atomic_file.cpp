@@ -73,7 +73,7 @@ std::string quoted(const std::filesystem::path& path) {
 [[noreturn]] void writeFailed(const std::filesystem::path& path, int error) {
     throw ArchiveError(
         ArchiveProblem::WriteFailed,
-        "Il file " + quoted(path) + " non può essere salvato: " + reason(error) + ".");
+        "Il file " + quoted(path) + " non può essere salvato: " + reason(error) + ".", error);
 }
 
 class FileDescriptor {
