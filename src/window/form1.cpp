@@ -288,6 +288,7 @@ void Form1::buildMenus() {
     connect(mnuP, &QAction::triggered, this, [this] { mnuP_Click(); });
     connect(MnStampa, &QAction::triggered, this, [this] { MnStampa_Click(); });
     connect(mnuCerca, &QAction::triggered, this, [this] { mnuCerca_Click(); });
+    connect(MnRubrica, &QAction::triggered, this, [this] { MnRubrica_Click(); });
 }
 
 QString Form1::fieldText(int n) const {
