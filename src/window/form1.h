@@ -59,18 +59,18 @@ class Form1 : public QMainWindow {
     QPlainTextEdit* Text13 = nullptr;
     QLabel* Label[15] = {};  // Label[1] .. Label[14]
 
-    QAction* mnuA = nullptr;       // "Aggiungi Cliente"
-    QAction* mnuM = nullptr;       // "Modifica Cliente"
-    QAction* mnuE = nullptr;       // "Elimina Cliente"
-    QAction* mnuP = nullptr;       // "Pulisci Campi"
-    QAction* MnStampa = nullptr;   // "Stampa Elenco Clienti"
-    QAction* mnuCerca = nullptr;   // "Cerca Cliente..." (Ctrl+F): the search window
-    QAction* MnEsci = nullptr;     // "Esci"
-    QAction* MnRubrica = nullptr;  // "Rubrica": the table of every customer
-    QAction *MnPratica = nullptr, *MenuCarta = nullptr, *MNRicorsi = nullptr;  // without action
-    QMenu* mnuEsci = nullptr;  // "Esci dal Programma"
-    QMenu* Mnu = nullptr;      // "Clienti"
-    QMenu* MnuPra = nullptr;   // "Pratiche"
+    QAction* mnuA = nullptr;      // "Aggiungi Cliente"
+    QAction* mnuM = nullptr;      // "Modifica Cliente"
+    QAction* mnuE = nullptr;      // "Elimina Cliente"
+    QAction* mnuP = nullptr;      // "Pulisci Campi"
+    QAction* MnStampa = nullptr;  // "Stampa Elenco Clienti"
+    QAction* mnuCerca = nullptr;  // "Cerca Cliente..." (Ctrl+F): the search window
+    QAction* MnEsci = nullptr;    // "Esci"
+    QAction *MnRubrica = nullptr, *MnPratica = nullptr, *MenuCarta = nullptr,
+            *MNRicorsi = nullptr;  // "Rubrica" opens its window; the others have no action
+    QMenu* mnuEsci = nullptr;      // "Esci dal Programma"
+    QMenu* Mnu = nullptr;          // "Clienti"
+    QMenu* MnuPra = nullptr;       // "Pratiche"
 
     // Field n (1..13): its text, and assignment that raises the field's change handler only
     // when the text really changes (assigning the same text raises nothing).
@@ -105,9 +105,9 @@ class Form1 : public QMainWindow {
 
     // Handlers (window side, src/window/).
     void mnuP_Click();
-    void mnuCerca_Click();   // src/window/customer_search_window.cpp
-    void MnRubrica_Click();  // src/window/rubrica_window.cpp
+    void mnuCerca_Click();  // src/window/customer_search_window.cpp
     void Text10_Change();
+    void MnRubrica_Click();  // src/window/rubrica_window.cpp
 
     // Handlers and shared procedures (operations side, src/operations/).
     void Form_Activate();
@@ -129,14 +129,12 @@ class Form1 : public QMainWindow {
     void loadCustomerRow(int row);
 
     MessageBoxes& messageBoxes() { return boxes_; }
+    const std::filesystem::path& archivePath() const { return archivePath_; }
 
   Q_SIGNALS:
     // The register in ArchiveBook has changed (an operation ran, or was taken back): the views
-    // over it read it again.
+    // over it (the Rubrica) read it again. Whatever changes the register emits it.
     void registerChanged();
-
-  public:
-    const std::filesystem::path& archivePath() const { return archivePath_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;  // Form_QueryUnload: refuses every close
