@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/sort_archive.h"
+#include "archive/sort/sort_archive.h"
 #include "archive/workbook.h"
 #include "big_archive.h"
 

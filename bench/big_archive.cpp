@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/new_archive.h"
-#include "archive/sort_archive.h"
+#include "archive/book/new_archive.h"
+#include "archive/sort/sort_archive.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "archive/sort_archive.h"
+#include "archive/sort/sort_archive.h"
 #include "archive/workbook.h"
 #include "big_archive.h"
 #include "register/customer_duplicates.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/biff_stream.h"
-#include "archive/shared_strings.h"
+#include "archive/records/biff_stream.h"
+#include "archive/records/shared_strings.h"
 
 namespace {
 

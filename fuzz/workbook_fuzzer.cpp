@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "archive/archive_error.h"
-#include "archive/biff_stream.h"
-#include "archive/formula_tokens.h"
-#include "archive/sort_archive.h"
+#include "archive/formulas/formula_tokens.h"
+#include "archive/model/workbook_data.h"
+#include "archive/records/biff_stream.h"
+#include "archive/sort/sort_archive.h"
 #include "archive/workbook.h"
-#include "archive/workbook_data.h"
 
 namespace {
 

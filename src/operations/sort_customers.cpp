@@ -1,4 +1,4 @@
-#include "archive/sort_archive.h"
+#include "archive/sort/sort_archive.h"
 #include "operations/customer_rows.h"
 #include "window/form1.h"
 

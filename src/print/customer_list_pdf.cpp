@@ -8,7 +8,7 @@
 #include <memory>
 #include <ostream>
 
-#include "archive/archive_guard.h"
+#include "archive/book/archive_guard.h"
 #include "archive/workbook.h"
 #include "print/customer_list_painter.h"
 #include "register/customer_list.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "archive/archive_error.h"
-#include "archive/atomic_file.h"
+#include "archive/container/atomic_file.h"
 
 namespace clivara::customers {
 

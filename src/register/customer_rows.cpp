@@ -5,7 +5,7 @@
 #include <string>
 
 #include "archive/archive_error.h"
-#include "archive/cell_text.h"
+#include "archive/records/cell_text.h"
 #include "register/customer_fields.h"
 
 namespace clivara::customers {

@@ -1,6 +1,6 @@
 #include "register/frozen_formulas.h"
 
-#include "archive/workbook_data.h"
+#include "archive/model/workbook_data.h"
 
 namespace clivara::customers {
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "archive/archive_error.h"
-#include "archive/atomic_file.h"
-#include "archive/sort_archive.h"
+#include "archive/container/atomic_file.h"
+#include "archive/sort/sort_archive.h"
 #include "register/customer_rows.h"
 
 namespace clivara::customers {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "archive/archive_error.h"
-#include "archive/new_archive.h"
+#include "archive/book/new_archive.h"
 #include "archive/workbook.h"
 #include "tool/json_text.h"
 #include "tool/sample_customers.h"

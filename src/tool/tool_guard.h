@@ -3,7 +3,7 @@
 #include <ostream>
 #include <utility>
 
-#include "archive/archive_guard.h"
+#include "archive/book/archive_guard.h"
 #include "tool/tool_commands.h"
 
 namespace clivara::tool {

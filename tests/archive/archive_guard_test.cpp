@@ -1,4 +1,4 @@
-#include "archive/archive_guard.h"
+#include "archive/book/archive_guard.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/new_archive.h"
+#include "archive/book/new_archive.h"
 #include "archive/workbook.h"
 
 namespace {

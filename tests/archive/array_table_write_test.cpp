@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "archive/biff_stream.h"
-#include "archive/compound_file.h"
-#include "archive/new_archive.h"
+#include "archive/book/new_archive.h"
+#include "archive/container/compound_file.h"
+#include "archive/model/workbook_data.h"
+#include "archive/records/biff_stream.h"
 #include "archive/workbook.h"
-#include "archive/workbook_data.h"
 #include "workbook_test_support.h"
 
 using namespace clivara::archive;

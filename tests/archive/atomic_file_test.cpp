@@ -1,4 +1,4 @@
-#include "archive/atomic_file.h"
+#include "archive/container/atomic_file.h"
 
 #include <gtest/gtest.h>
 #include <sched.h>

@@ -1,4 +1,4 @@
-#include "archive/biff_stream.h"
+#include "archive/records/biff_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/biff_strings.h"
-#include "archive/format_violation.h"
+#include "archive/container/format_violation.h"
+#include "archive/records/biff_strings.h"
 
 namespace clivara::archive {
 namespace {

@@ -1,4 +1,4 @@
-#include "archive/cell_text.h"
+#include "archive/records/cell_text.h"
 
 #include <gtest/gtest.h>
 

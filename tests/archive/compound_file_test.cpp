@@ -1,4 +1,4 @@
-#include "archive/compound_file.h"
+#include "archive/container/compound_file.h"
 
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-output-memory.h>
@@ -13,7 +13,7 @@
 #include <iterator>
 #include <string>
 
-#include "archive/format_violation.h"
+#include "archive/container/format_violation.h"
 
 namespace clivara::archive {
 namespace {

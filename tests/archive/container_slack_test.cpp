@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "archive/compound_file.h"
-#include "archive/format_violation.h"
+#include "archive/container/compound_file.h"
+#include "archive/container/format_violation.h"
 #include "archive/workbook.h"
 #include "workbook_test_support.h"
 

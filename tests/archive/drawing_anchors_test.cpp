@@ -2,7 +2,7 @@
 // record: groups, an embedded chart's substream, a note whose drawing object goes, and
 // drawings laid out in ways that are left as they were.
 
-#include "archive/drawing_anchors.h"
+#include "archive/rows/drawing_anchors.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <memory>
 #include <vector>
 
-#include "archive/biff_stream.h"
-#include "archive/workbook_io.h"
+#include "archive/book/workbook_io.h"
+#include "archive/records/biff_stream.h"
 
 using namespace clivara::archive;
 

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "archive/biff_stream.h"
-#include "archive/formula_tokens.h"
-#include "archive/sort_archive.h"
+#include "archive/book/workbook_io.h"
+#include "archive/formulas/formula_tokens.h"
+#include "archive/model/workbook_data.h"
+#include "archive/records/biff_stream.h"
+#include "archive/sort/sort_archive.h"
 #include "archive/workbook.h"
-#include "archive/workbook_data.h"
-#include "archive/workbook_io.h"
 #include "workbook_test_support.h"
 
 using namespace clivara::archive;

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "archive/biff_stream.h"
-#include "archive/formula_tokens.h"
+#include "archive/formulas/formula_tokens.h"
+#include "archive/records/biff_stream.h"
 
 using namespace clivara::archive;
 

@@ -1,7 +1,7 @@
 // Ranges of records after rows of a block were reordered: the part inside the block goes with
 // its rows, the rest stays, and a range covering the whole block comes back unchanged.
 
-#include "archive/row_ranges.h"
+#include "archive/rows/row_ranges.h"
 
 #include <gtest/gtest.h>
 

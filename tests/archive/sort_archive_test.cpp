@@ -1,4 +1,4 @@
-#include "archive/sort_archive.h"
+#include "archive/sort/sort_archive.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/new_archive.h"
+#include "archive/book/new_archive.h"
 
 using clivara::archive::emptyArchive;
 using clivara::archive::Sheet;

@@ -2,15 +2,15 @@
 // record, after row deletions and reorderings: the layouts the format allows, keys that go,
 // and records of another layout that stay byte for byte.
 
-#include "archive/sort_state_records.h"
+#include "archive/rows/sort_state_records.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
 
-#include "archive/biff_stream.h"
-#include "archive/workbook_io.h"
+#include "archive/book/workbook_io.h"
+#include "archive/records/biff_stream.h"
 
 using namespace clivara::archive;
 

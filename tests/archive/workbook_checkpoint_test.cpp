@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/new_archive.h"
+#include "archive/book/new_archive.h"
 #include "archive/workbook.h"
 #include "workbook_test_support.h"
 

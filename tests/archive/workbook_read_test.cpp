@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/biff_stream.h"
-#include "archive/biff_strings.h"
-#include "archive/compound_file.h"
+#include "archive/container/compound_file.h"
+#include "archive/records/biff_stream.h"
+#include "archive/records/biff_strings.h"
 #include "archive/workbook.h"
 #include "workbook_test_support.h"
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "archive/archive_error.h"
-#include "archive/atomic_file.h"
+#include "archive/container/atomic_file.h"
+#include "archive/model/workbook_data.h"
 #include "archive/workbook.h"
-#include "archive/workbook_data.h"
 #include "workbook_test_support.h"
 
 using namespace clivara::archive;

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/new_archive.h"
+#include "archive/book/new_archive.h"
 #include "archive/workbook.h"
 #include "window/form1.h"
 #include "window/message_boxes.h"

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/biff_stream.h"
-#include "archive/new_archive.h"
+#include "archive/book/new_archive.h"
+#include "archive/model/workbook_data.h"
+#include "archive/records/biff_stream.h"
 #include "archive/workbook.h"
-#include "archive/workbook_data.h"
 #include "window/form1.h"
 #include "window/message_boxes.h"
 

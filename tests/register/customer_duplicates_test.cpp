@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/new_archive.h"
+#include "archive/book/new_archive.h"
 #include "archive/workbook.h"
 #include "register/customer_duplicates.h"
 #include "register/customer_fields.h"

@@ -1,7 +1,7 @@
 // The register read from a workbook: which rows are customers, and their texts.
 #include <gtest/gtest.h>
 
-#include "archive/new_archive.h"
+#include "archive/book/new_archive.h"
 #include "register/customer_records.h"
 #include "register/customer_rows.h"
 #include "register/recovery_journal.h"

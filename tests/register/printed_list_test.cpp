@@ -4,7 +4,7 @@
 #include <array>
 #include <vector>
 
-#include "archive/new_archive.h"
+#include "archive/book/new_archive.h"
 #include "register/customer_list.h"
 #include "register/customer_records.h"
 

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "archive/new_archive.h"
+#include "archive/book/new_archive.h"
 #include "register/customer_rows.h"
 #include "register/recovery_journal.h"
 
