@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "archive/archive_error.h"
-#include "archive/atomic_file.h"
+#include "archive/container/atomic_file.h"
 #include "register/customer_csv.h"
 #include "register/customer_vcard.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "archive/sort_archive.h"
+#include "archive/sort/sort_archive.h"
 #include "register/customer_fields.h"
 
 namespace clivara::customers {

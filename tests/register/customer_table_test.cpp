@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "archive/archive_error.h"
-#include "archive/new_archive.h"
+#include "archive/book/new_archive.h"
 #include "register/customer_csv.h"
 #include "register/customer_export.h"
 #include "register/customer_marks.h"
