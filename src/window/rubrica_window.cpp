@@ -132,7 +132,7 @@ RubricaWindow::RubricaWindow(Form1& form) : QDialog(&form), form_(form) {
     layout->addLayout(top);
     layout->addWidget(table_, 1);
     layout->addLayout(bottom);
-    resize(960, 560);
+    resize(1000, 560);  // the eight columns shown at first, whole
 
     auto* toFilter = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
     connect(toFilter, &QShortcut::activated, this, [this] {
