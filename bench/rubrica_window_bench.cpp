@@ -120,8 +120,8 @@ void paint(QTableView& table) {
 const std::vector<QString>& keystrokes() {
     static const std::vector<QString> typed = [] {
         std::vector<QString> out;
-        for (const QString search : {QStringLiteral("rossi"), QStringLiteral("città di castello"),
-                                     QStringLiteral("06 1234"), QStringLiteral("zzz")}) {
+        for (const QString& search : {QStringLiteral("rossi"), QStringLiteral("città di castello"),
+                                      QStringLiteral("06 1234"), QStringLiteral("zzz")}) {
             for (int length = 1; length <= search.size(); ++length)
                 out.push_back(search.left(length));
             out.emplace_back();
