@@ -302,6 +302,10 @@ void RubricaWindow::loadChosen() {
     const QModelIndex current = table_->currentIndex();
     if (!current.isValid()) return;
     form_.loadCustomerRow(model_->sheetRow(current.row()));
+    // The table, wide as it is, may stand over the fields it has just filled: the main window
+    // comes to the front, the Rubrica stays open behind it.
+    form_.raise();
+    form_.activateWindow();
 }
 
 void RubricaWindow::exportShown(ExportFormat format) {

@@ -20,9 +20,9 @@ class RubricaModel;
 // that searches as "Cerca Cliente..." does, the choice of only the customers with data to be
 // checked, a click on a heading to order by that column, and the export of the customers
 // shown as CSV or vCards. Enter or a double click loads the current customer into the main
-// window as a choice in "Cerca Cliente..." does; Ctrl+F goes to the filter, Esc closes. The
-// window does not block the main window; it follows every change of the register and keeps
-// the current customer in view.
+// window as a choice in "Cerca Cliente..." does, and brings the main window to the front; Ctrl+F
+// goes to the filter, Esc closes. The window does not block the main window; it follows every
+// change of the register and keeps the current customer in view.
 class RubricaWindow : public QDialog {
     Q_OBJECT
 

@@ -131,6 +131,7 @@ class RubricaWindowTest : public QObject {
         QTest::keyClick(rubrica->filterLine(), Qt::Key_Return);
         QCOMPARE(w.form->fieldText(1), QStringLiteral("Rossi Mario"));
         QCOMPARE(w.form->fieldText(2), QStringLiteral("10"));
+        QTRY_COMPARE(QApplication::activeWindow(), w.form.get());  // the loaded fields in sight
         // A double click as well.
         QTableView* table = rubrica->table();
         const QRect first = table->visualRect(rubrica->model().index(0, 0));
