@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The printed customer list of 30,000 customers: clivara-archivio elenco (read, lay out, write
-# the PDF) against LibreOffice exporting the same archive to PDF (soffice --headless
-# --convert-to pdf), in the same run; medians of three whole-process runs, LibreOffice's
+# The printed customer list and the address labels of 30,000 customers: clivara-archivio elenco
+# and etichette (read, lay out, write the PDF) against LibreOffice exporting the same archive to
+# PDF (soffice --headless --convert-to pdf), in the same run; medians of three whole-process runs, LibreOffice's
 # profile made by a first run that is not counted. Also the steps inside our process
 # (print_probe). Usage: bench/run_print_benchmark.sh [BUILD_DIR] [CUSTOMERS]
 set -euo pipefail
@@ -32,6 +32,9 @@ median_ms() {
 ours_ms=$(median_ms "$build/clivara-archivio" elenco "$archive" "$work/elenco.pdf")
 "$build/clivara-archivio" elenco "$archive" "$work/elenco.pdf" 2>/dev/null
 ours_pages=$(pdfinfo "$work/elenco.pdf" | awk '/^Pages:/ {print $2}')
+labels_ms=$(median_ms "$build/clivara-archivio" etichette "$archive" "$work/etichette.pdf")
+"$build/clivara-archivio" etichette "$archive" "$work/etichette.pdf" 2>/dev/null
+labels_pages=$(pdfinfo "$work/etichette.pdf" | awk '/^Pages:/ {print $2}')
 read -r read_ms layout_ms paint_ms _ < <("$build/bench/print_probe" "$archive" "$work/probe.pdf" 2>/dev/null)
 
 profile=$work/lo-profile
@@ -45,5 +48,7 @@ lo_pages=$(pdfinfo "$work/lo/Archivio.pdf" | awk '/^Pages:/ {print $2}')
 
 echo "elenco clienti in PDF, $count clienti:"
 echo "  clivara-archivio elenco: ${ours_ms} ms, $ours_pages pagine (lettura ${read_ms} ms, impaginazione ${layout_ms} ms, pagine ${paint_ms} ms)"
+echo "  clivara-archivio etichette (3x8): ${labels_ms} ms, $labels_pages pagine"
 echo "  soffice --convert-to pdf: ${lo_ms} ms, $lo_pages pagine"
-echo "  rapporto: $(awk "BEGIN{printf \"%.1f\", $lo_ms/($ours_ms>0?$ours_ms:1)}")x"
+echo "  rapporto elenco: $(awk "BEGIN{printf \"%.1f\", $lo_ms/($ours_ms>0?$ours_ms:1)}")x"
+echo "  rapporto etichette: $(awk "BEGIN{printf \"%.1f\", $lo_ms/($labels_ms>0?$labels_ms:1)}")x"

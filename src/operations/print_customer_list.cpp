@@ -16,8 +16,11 @@
 
 #include "operations/customer_rows.h"
 #include "operations/guarded_operation.h"
+#include "operations/print_preview_window.h"
 #include "register/customer_records.h"
+#include "register/customer_selection.h"
 #include "window/form1.h"
+#include "window/list_print_dialog.h"
 
 namespace clivara::operations {
 
@@ -119,17 +122,28 @@ CustomerListPrint::Outcome CustomerListPrint::print(QPrinter& printer) {
     return lastOutcome_;
 }
 
-customers::CustomerList openArchiveCustomerList(Form1& form) {
-    const archive::Sheet& clienti = requireSheet(form, "Clienti");
-    return customers::CustomerList(
-        customers::readCustomers(clienti), form.archivePath().filename().string(),
+customers::CustomerList openArchiveCustomerList(Form1& form, std::string_view query) {
+    const customers::CustomerSelection selection =
+        customers::selectCustomers(requireSheet(form, "Clienti"), query);
+    customers::CustomerList list(
+        selection.customers, form.archivePath().filename().string(),
         QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")).toStdString());
+    if (!selection.query.empty()) {
+        list.setSelection(selection.query, selection.allCustomers);
+    }
+    return list;
 }
 
 void showCustomerListPreview(Form1& form) {
+    ListPrintDialog choice(&form);
+    if (choice.exec() != QDialog::Accepted) {
+        return;
+    }
+    const std::string query = choice.searchText().toStdString();
     std::optional<CustomerListPrint> print;
-    if (!guardedRead(form,
-                     [&form, &print] { print.emplace(openArchiveCustomerList(form), &form); })) {
+    if (!guardedRead(form, [&form, &print, &query] {
+            print.emplace(openArchiveCustomerList(form, query), &form);
+        })) {
         return;
     }
 
@@ -140,6 +154,7 @@ void showCustomerListPreview(Form1& form) {
 
     QPrintPreviewDialog dialog(&printer, &form);
     dialog.setObjectName(QStringLiteral("anteprimaElenco"));
+    fitPreviewToScreen(dialog, form);
     bool failed = false;
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [&print, &dialog, &failed](QPrinter* target) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <string_view>
 
 #include "print/customer_list_painter.h"
 #include "register/customer_list.h"
@@ -42,11 +43,14 @@ class CustomerListPrint {
     bool busy_ = false;
 };
 
-// The list of the customers in the open archive's "Clienti" sheet, headed with the archive's
-// file name and today's date.
-customers::CustomerList openArchiveCustomerList(Form1& form);
+// The list of the customers in the open archive's "Clienti" sheet (all of them, or those the
+// search finds for query, with the count in the heading), headed with the archive's file
+// name and today's date.
+customers::CustomerList openArchiveCustomerList(Form1& form, std::string_view query = {});
 
-// Opens the print preview of the list (A4 landscape); the user prints it from there.
+// Asks for a search text (empty: every customer), then opens the print preview of the list
+// (A4 landscape); the user prints it from there. An empty selection prints its heading and
+// "Totale clienti: 0".
 void showCustomerListPreview(Form1& form);
 
 }  // namespace clivara::operations

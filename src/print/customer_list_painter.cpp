@@ -48,6 +48,18 @@ QString cellString(const std::string& text) {
     return string;
 }
 
+// The width of a text's widest line.
+double widestLine(const QString& text, const QFontMetricsF& metrics) {
+    if (!text.contains(QChar::LineSeparator)) {
+        return metrics.horizontalAdvance(text);
+    }
+    double widest = 0;
+    for (const QString& line : text.split(QChar::LineSeparator)) {
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    }
+    return widest;
+}
+
 // One line of a wrapped text: where it starts and how many characters it holds.
 struct TextLine {
     int start = 0;
@@ -206,19 +218,50 @@ ListLayoutPtr layOutCustomerList(const CustomerList& list, QPagedPaintDevice& de
     ListLayout& l = *layout;
     const double point = l.point;
 
-    // Columns: their shares of the width, each with a gap on its right.
+    // Every cell measured once (a text of several lines by its widest line): what each
+    // column needs, then the widths, then the wrapping of the cells wider than their column.
     const double columnGap = 4 * point;
+    const auto total = static_cast<int>(customers);
+    std::vector<float> widths(customers * kListColumnCount, 0.0F);
+    std::array<customers::ColumnNeed, kListColumnCount> needs{};
+    for (std::size_t i = 0; i < customers; ++i) {
+        if (i % kProgressStep == 0 && progress && !progress(static_cast<int>(i / 2), total)) {
+            return nullptr;
+        }
+        for (std::size_t c = 0; c < kListColumnCount; ++c) {
+            const std::string& text = list.cell(i, c);
+            if (text.empty()) {
+                continue;
+            }
+            const double width = widestLine(cellString(text), l.bodyMetrics);
+            widths[i * kListColumnCount + c] = static_cast<float>(width);
+            needs[c].widest = std::max(needs[c].widest, width + columnGap);
+        }
+    }
+    std::vector<float> column(customers);
+    for (std::size_t c = 0; c < kListColumnCount; ++c) {
+        l.headings[c] = QString::fromUtf8(kListColumns[c].heading.data(),
+                                          static_cast<qsizetype>(kListColumns[c].heading.size()));
+        needs[c].least = l.headingMetrics.horizontalAdvance(l.headings[c]) + columnGap;
+        if (customers > 0) {
+            for (std::size_t i = 0; i < customers; ++i) {
+                column[i] = widths[i * kListColumnCount + c];
+            }
+            const auto ninth = column.begin() + static_cast<std::ptrdiff_t>(customers * 9 / 10);
+            std::nth_element(column.begin(), ninth, column.end());
+            needs[c].typical = *ninth + columnGap;
+        }
+    }
+    const std::array<double, kListColumnCount> columnWidths =
+        customers::shareListWidth(l.pageWidth, needs);
     double left = 0;
     for (std::size_t c = 0; c < kListColumnCount; ++c) {
-        const double width = l.pageWidth * kListColumns[c].share / 100.0;
-        l.columns[c] = {left, std::max(width - columnGap, point)};
-        left += width;
+        l.columns[c] = {left, std::max(columnWidths[c] - columnGap, point)};
+        left += columnWidths[c];
     }
 
     // The column headings, wrapped like any text.
     for (std::size_t c = 0; c < kListColumnCount; ++c) {
-        l.headings[c] = QString::fromUtf8(kListColumns[c].heading.data(),
-                                          static_cast<qsizetype>(kListColumns[c].heading.size()));
         l.headingLineCount = std::max(
             l.headingLineCount, wrapText(l.headings[c], l.headingFont, l.headingMetrics, &device,
                                          l.columns[c].textWidth, l.headingLines[c]));
@@ -237,23 +280,28 @@ ListLayoutPtr layOutCustomerList(const CustomerList& list, QPagedPaintDevice& de
     measures.blockGap = l.blockGap;
     measures.totalHeight = l.headingMetrics.lineSpacing() + 4 * point;
 
-    // Measuring every cell: the lines of each customer's block.
+    // The lines of each customer's block.
     std::vector<int> blockLines(customers, 1);
     std::vector<TextLine> wrapped;
-    const auto total = static_cast<int>(customers);
     for (std::size_t i = 0; i < customers; ++i) {
-        if (i % kProgressStep == 0 && progress && !progress(static_cast<int>(i), total)) {
+        if (i % kProgressStep == 0 && progress &&
+            !progress(static_cast<int>((customers + i) / 2), total)) {
             return nullptr;
         }
         int lines = 1;
         for (std::size_t c = 0; c < kListColumnCount; ++c) {
+            const std::size_t cell = i * kListColumnCount + c;
             const std::string& text = list.cell(i, c);
             if (text.empty()) {
                 continue;
             }
+            if (widths[cell] <= l.columns[c].textWidth && text.find('\n') == std::string::npos) {
+                l.measured.setCell(cell, 1, wrapped);  // drawn whole
+                continue;
+            }
             const int cellLines = wrapText(cellString(text), l.bodyFont, l.bodyMetrics, &device,
                                            l.columns[c].textWidth, wrapped);
-            l.measured.setCell(i * kListColumnCount + c, cellLines, wrapped);
+            l.measured.setCell(cell, cellLines, wrapped);
             lines = std::max(lines, cellLines);
         }
         blockLines[i] = lines;
@@ -289,6 +337,11 @@ PaintResult paintCustomerList(const ListLayout& l, QPagedPaintDevice& device,
                                             static_cast<qsizetype>(CustomerList::title().size()));
     const QString archiveName = QString::fromStdString(list.archiveName());
     const QString printedOn = QString::fromStdString(list.printedOnLine());
+    // The search the list was chosen by, after the archive's name.
+    const QString selection =
+        list.selectionLine().empty()
+            ? QString()
+            : QStringLiteral(" \u2014 ") + QString::fromStdString(list.selectionLine());
 
     QPen rule(QColor(150, 150, 150));
     rule.setWidthF(0.5 * point);
@@ -317,9 +370,15 @@ PaintResult paintCustomerList(const ListLayout& l, QPagedPaintDevice& device,
         painter.drawText(QPointF(0, titleBaseline), title);
         const double nameLeft = l.titleMetrics.horizontalAdvance(title) + 12 * point;
         painter.setFont(l.infoFont);
-        const double nameRoom = pageWidth - dateWidth - 12 * point - nameLeft;
-        painter.drawText(QPointF(nameLeft, titleBaseline),
-                         l.infoMetrics.elidedText(archiveName, Qt::ElideMiddle, nameRoom));
+        const double selectionWidth = l.infoMetrics.horizontalAdvance(selection);
+        const double nameRoom = pageWidth - dateWidth - 12 * point - nameLeft - selectionWidth;
+        const QString name = l.infoMetrics.elidedText(archiveName, Qt::ElideMiddle, nameRoom);
+        painter.drawText(QPointF(nameLeft, titleBaseline), name);
+        if (!selection.isEmpty()) {
+            painter.drawText(
+                QPointF(nameLeft + l.infoMetrics.horizontalAdvance(name), titleBaseline),
+                selection);
+        }
 
         // The column headings over a rule.
         painter.setFont(l.headingFont);

@@ -21,9 +21,10 @@ struct ListLayoutDeleter {
 };
 using ListLayoutPtr = std::unique_ptr<ListLayout, ListLayoutDeleter>;
 
-// Lays the list out for the device's page (its paintable area and resolution): measures and
-// wraps every text (texts wider than their column wrap onto further lines, long words break
-// anywhere, nothing is cut) and finds the page breaks. Paints nothing, so a cancelled layout
+// Lays the list out for the device's page (its paintable area and resolution): measures
+// every text once, gives each column the width its texts need (customers::shareListWidth),
+// wraps the texts wider than their column onto further lines (long words break anywhere,
+// nothing is cut) and finds the page breaks. Paints nothing, so a cancelled layout
 // leaves the device untouched. Null when the progress cancels it.
 ListLayoutPtr layOutCustomerList(const customers::CustomerList& list, QPagedPaintDevice& device,
                                  const Progress& progress = {});

@@ -45,12 +45,72 @@ std::string CustomerList::printedOnLine() const {
     return "Stampato il " + printingDate_;
 }
 
+void CustomerList::setSelection(std::string query, std::size_t allCustomers) {
+    selectionLine_ = "ricerca \"" + std::move(query) + "\": " + std::to_string(customerCount()) +
+                     (customerCount() == 1 ? " cliente su " : " clienti su ") +
+                     std::to_string(allCustomers);
+}
+
 std::string CustomerList::totalLine() const {
     return "Totale clienti: " + std::to_string(customerCount());
 }
 
 std::string CustomerList::pageLine(int page, int pages) {
     return "Pagina " + std::to_string(page) + " di " + std::to_string(pages);
+}
+
+std::array<double, kListColumnCount> shareListWidth(
+    double room, const std::array<ColumnNeed, kListColumnCount>& needs) {
+    std::array<double, kListColumnCount> widths{};
+    std::array<double, kListColumnCount> wanted{};
+    double need = 0;
+    for (std::size_t c = 0; c < kListColumnCount; ++c) {
+        wanted[c] = std::max(needs[c].widest, needs[c].least);
+        need += wanted[c];
+    }
+    if (need <= room) {
+        for (std::size_t c = 0; c < kListColumnCount; ++c) {
+            widths[c] = wanted[c] + (room - need) / static_cast<double>(kListColumnCount);
+        }
+        return widths;
+    }
+    std::array<bool, kListColumnCount> fixed{};
+    double free = room;
+    std::size_t open = kListColumnCount;
+    for (bool changed = true; changed && open > 0;) {
+        changed = false;
+        const double share = free / static_cast<double>(open);
+        for (std::size_t c = 0; c < kListColumnCount; ++c) {
+            if (!fixed[c] && wanted[c] <= share) {
+                fixed[c] = true;
+                widths[c] = wanted[c];
+                free -= wanted[c];
+                --open;
+                changed = true;
+            }
+        }
+    }
+    double weights = 0;
+    for (std::size_t c = 0; c < kListColumnCount; ++c) {
+        if (!fixed[c]) {
+            weights += std::max(needs[c].typical, needs[c].least);
+        }
+    }
+    for (std::size_t c = 0; c < kListColumnCount; ++c) {
+        if (!fixed[c]) {
+            widths[c] = free * std::max(needs[c].typical, needs[c].least) / std::max(weights, 1e-9);
+        }
+    }
+    // A column below its least takes the difference from the widest column.
+    for (std::size_t c = 0; c < kListColumnCount; ++c) {
+        if (widths[c] < needs[c].least) {
+            const auto widest = static_cast<std::size_t>(
+                std::max_element(widths.begin(), widths.end()) - widths.begin());
+            widths[widest] -= needs[c].least - widths[c];
+            widths[c] = needs[c].least;
+        }
+    }
+    return widths;
 }
 
 std::vector<ListPage> paginate(const std::vector<int>& blockLines, const PageMeasures& measures) {

@@ -10,27 +10,26 @@
 
 namespace clivara::customers {
 
-// One column of the printed customer list: the field it shows, its heading and its share of
-// the line's width (the shares add up to 100).
+// One column of the printed customer list: the field it shows and its heading. Its width
+// comes from the texts it holds (see shareListWidth).
 struct ListColumn {
     int field = 0;
     std::string_view heading;
-    int share = 0;
 };
 
 // Name, ID, address, postcode, town, province, telephone, mobile, tax code and VAT number;
 // the date and the two notes are not printed.
 inline constexpr std::array<ListColumn, 10> kListColumns = {{
-    {1, "Ragione Sociale", 18},
-    {2, "ID", 5},
-    {4, "Indirizzo", 18},
-    {5, "C.A.P.", 5},
-    {6, "Località", 11},
-    {7, "(PR)", 4},
-    {8, "Telefono", 9},
-    {9, "Cellullare", 9},
-    {10, "Codice Fiscale", 12},
-    {11, "Partita IVA", 9},
+    {1, "Ragione Sociale"},
+    {2, "ID"},
+    {4, "Indirizzo"},
+    {5, "C.A.P."},
+    {6, "Località"},
+    {7, "(PR)"},
+    {8, "Telefono"},
+    {9, "Cellullare"},
+    {10, "Codice Fiscale"},
+    {11, "Partita IVA"},
 }};
 inline constexpr std::size_t kListColumnCount = kListColumns.size();
 
@@ -46,6 +45,10 @@ class CustomerList {
     const std::string& archiveName() const { return archiveName_; }
     // "Stampato il 07/12/2026".
     std::string printedOnLine() const;
+    // A list of the customers a search found says so beside the archive's name:
+    // "ricerca \"rossi\": 12 clienti su 300"; empty for a list of every customer.
+    void setSelection(std::string query, std::size_t allCustomers);
+    const std::string& selectionLine() const { return selectionLine_; }
     // The line after the last customer: "Totale clienti: 12".
     std::string totalLine() const;
     // The foot of each page: "Pagina 3 di 12".
@@ -63,6 +66,7 @@ class CustomerList {
   private:
     std::string archiveName_;
     std::string printingDate_;
+    std::string selectionLine_;
     std::vector<std::string> cells_;
     std::vector<int> rowNumbers_;
 };
@@ -93,6 +97,23 @@ struct ListPage {
     std::vector<BlockSlice> slices;
     bool showsTotal = false;  // only the last page
 };
+
+// What one column's texts need across the line, gap included (any unit): the widest text
+// (a text of several lines counts its widest line), the width that nine texts in ten do not
+// pass, and the least it may have (its heading on one line).
+struct ColumnNeed {
+    double widest = 0;
+    double typical = 0;
+    double least = 0;
+};
+
+// The columns' widths across room. When every widest text fits, each column gets its widest
+// and the rest is shared evenly. Otherwise the columns whose widest text fits in an even
+// share of the room still free keep it (so a telephone number or a postcode stays on one
+// line), and the others share what remains in proportion to their typical width; no column
+// is narrower than its least.
+std::array<double, kListColumnCount> shareListWidth(
+    double room, const std::array<ColumnNeed, kListColumnCount>& needs);
 
 // blockLines[i]: the lines of customer i (at least 1 each). Always at least one page, also
 // for an empty list (its page carries the headings and the total).

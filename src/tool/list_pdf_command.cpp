@@ -13,19 +13,22 @@
 
 namespace clivara::tool {
 
-int runListPdfProgram(const std::string& archive, const std::string& pdf, std::ostream& err) {
+int runListPdfProgram(const std::vector<std::string>& args, std::ostream& err) {
     std::error_code unknown;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", unknown);
     const std::filesystem::path program =
         (unknown ? std::filesystem::path() : self.parent_path()) / "clivara-elenco";
     std::string name = "clivara-elenco";
-    std::string archiveArgument = archive;
-    std::string pdfArgument = pdf;
-    std::vector<char*> arguments{name.data(), archiveArgument.data(), pdfArgument.data(), nullptr};
+    std::vector<std::string> copies = args;
+    std::vector<char*> arguments{name.data()};
+    for (std::string& argument : copies) {
+        arguments.push_back(argument.data());
+    }
+    arguments.push_back(nullptr);
     std::cout.flush();
     ::execv(program.c_str(), arguments.data());
     const int error = errno;
-    err << "Impossibile scrivere l'elenco: il programma " << program.string();
+    err << "Impossibile scrivere il PDF: il programma " << program.string();
     if (error == ENOENT) {
         err << " manca (va installato accanto a clivara-archivio).\n";
     } else if (error == EACCES) {

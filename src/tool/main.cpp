@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "register/address_labels.h"
 #include "tool/export_command.h"
 #include "tool/list_pdf_command.h"
 #include "tool/search_command.h"
@@ -27,8 +28,12 @@ constexpr std::string_view kUsage =
     "  clivara-archivio copy IN OUT    apre IN e lo salva in OUT\n"
     "  clivara-archivio new OUT        crea un archivio vuoto (non sovrascrive mai)\n"
     "  clivara-archivio sample OUT     crea un archivio con alcuni clienti di prova\n"
-    "  clivara-archivio elenco FILE OUT.pdf\n"
-    "                                  scrive in PDF l'elenco clienti da stampare\n"
+    "  clivara-archivio elenco FILE OUT.pdf [TESTO...]\n"
+    "                                  scrive in PDF l'elenco clienti da stampare (con TESTO\n"
+    "                                  solo i clienti che la ricerca trova)\n"
+    "  clivara-archivio etichette FILE OUT.pdf [--formato NOME] [TESTO...]\n"
+    "                                  scrive in PDF le etichette degli indirizzi su fogli A4\n"
+    "                                  (formati: @)\n"
     "  clivara-archivio cerca FILE TESTO...\n"
     "                                  stampa riga, ID e Ragione Sociale dei clienti che\n"
     "                                  contengono tutte le parole (uscita 1: nessuno)\n"
@@ -51,6 +56,17 @@ void keepLargeBuffersInTheHeap() {
 
 }  // namespace
 
+// The usage with the label formats the program knows, the first being the default.
+std::string usage() {
+    std::string formats;
+    for (const clivara::customers::LabelFormat& format : clivara::customers::kLabelFormats) {
+        formats += (formats.empty() ? "" : ", ") + std::string(format.name);
+    }
+    std::string text(kUsage);
+    text.replace(text.find('@'), 1, formats);
+    return text;
+}
+
 int main(int argc, char** argv) {
     using namespace clivara::tool;
     keepLargeBuffersInTheHeap();
@@ -61,8 +77,8 @@ int main(int argc, char** argv) {
     if (args.size() == 3 && command == "copy") return copyArchive(args[1], args[2], std::cerr);
     if (args.size() == 2 && command == "new") return writeNewArchive(args[1], false, std::cerr);
     if (args.size() == 2 && command == "sample") return writeNewArchive(args[1], true, std::cerr);
-    if (args.size() == 3 && command == "elenco")
-        return runListPdfProgram(args[1], args[2], std::cerr);
+    if (args.size() >= 3 && (command == "elenco" || command == "etichette"))
+        return runListPdfProgram(args, std::cerr);
     if (args.size() >= 3 && command == "cerca") {
         return searchArchive(args[1], {args.begin() + 2, args.end()}, std::cout, std::cerr);
     }
@@ -71,9 +87,9 @@ int main(int argc, char** argv) {
                              std::cerr);
     }
     if (args.size() == 1 && (command == "--help" || command == "-h" || command == "help")) {
-        std::cout << kUsage;
+        std::cout << usage();
         return kExitSound;
     }
-    std::cerr << kUsage;
+    std::cerr << usage();
     return kExitUnreadable;
 }

@@ -267,6 +267,8 @@ void Form1::buildMenus() {
     mnuP->setObjectName(QStringLiteral("mnuP"));
     MnStampa = Mnu->addAction(QStringLiteral("Stampa Elenco Clienti"));
     MnStampa->setObjectName(QStringLiteral("MnStampa"));
+    MnEtichette = Mnu->addAction(QStringLiteral("Stampa Etichette"));
+    MnEtichette->setObjectName(QStringLiteral("MnEtichette"));
     mnuCerca = Mnu->addAction(QStringLiteral("Cerca Cliente..."));
     mnuCerca->setObjectName(QStringLiteral("mnuCerca"));
     mnuCerca->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
@@ -287,6 +289,7 @@ void Form1::buildMenus() {
     connect(mnuE, &QAction::triggered, this, [this] { mnuE_Click(); });
     connect(mnuP, &QAction::triggered, this, [this] { mnuP_Click(); });
     connect(MnStampa, &QAction::triggered, this, [this] { MnStampa_Click(); });
+    connect(MnEtichette, &QAction::triggered, this, [this] { MnEtichette_Click(); });
     connect(mnuCerca, &QAction::triggered, this, [this] { mnuCerca_Click(); });
     connect(MnRubrica, &QAction::triggered, this, [this] { MnRubrica_Click(); });
 }

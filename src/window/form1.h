@@ -71,6 +71,8 @@ class Form1 : public QMainWindow {
     QMenu* mnuEsci = nullptr;      // "Esci dal Programma"
     QMenu* Mnu = nullptr;          // "Clienti"
     QMenu* MnuPra = nullptr;       // "Pratiche"
+    // "Stampa Etichette", right after "Stampa Elenco Clienti"
+    QAction* MnEtichette = nullptr;
 
     // Field n (1..13): its text, and assignment that raises the field's change handler only
     // when the text really changes (assigning the same text raises nothing).
@@ -118,6 +120,8 @@ class Form1 : public QMainWindow {
     void mnuM_Click();
     void mnuE_Click();
     void MnStampa_Click();  // the print preview of the list (print_customer_list.cpp)
+    // the labels' dialog and preview (print_labels.cpp)
+    void MnEtichette_Click();
     void SortArchive();
     void FillCustomerList();
     void ReloadCustomerList();

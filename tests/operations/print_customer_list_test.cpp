@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QTimer>
 #include <QTranslator>
 #include <QtTest>
@@ -15,6 +17,7 @@
 
 #include "archive_on_disk.h"
 #include "operations/print_customer_list.h"
+#include "window/list_print_dialog.h"
 
 using clivara::operations::CustomerListPrint;
 using clivara::operations::openArchiveCustomerList;
@@ -53,6 +56,18 @@ T* visibleTopLevel() {
     return nullptr;
 }
 
+// Answers the question the menu entry asks first (which customers) with a search text;
+// true while it was there to answer.
+bool answerListChoice(const QString& search = {}) {
+    auto* choice = visibleTopLevel<ListPrintDialog>();
+    if (choice == nullptr) {
+        return false;
+    }
+    choice->searchLine->setText(search);
+    choice->accept();
+    return true;
+}
+
 ArchiveContent customers(int count) {
     ArchiveContent content;
     for (int i = 1; i <= count; ++i) {
@@ -85,7 +100,16 @@ class PrintCustomerListTest : public QObject {
         }
     }
 
+    void menuEntryOpensThePreviewOfTheList_data() {
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<int>("listed");
+        QTest::newRow("every customer") << QString() << 2;
+        QTest::newRow("a search") << QStringLiteral(" ROSSI ") << 1;
+    }
+
     void menuEntryOpensThePreviewOfTheList() {
+        QFETCH(QString, search);
+        QFETCH(int, listed);
         ArchiveContent content;
         content.fullRows = {{"Rossi S.r.l.", "1", "", "Via Roma 1"},
                             {"Ωμέγα Αθήνα", "2"},
@@ -96,7 +120,12 @@ class PrintCustomerListTest : public QObject {
         int pages = -1;
         QString title;
         QPageLayout::Orientation orientation = QPageLayout::Portrait;
+        bool fitsWidth = false;
+        QSize size;
         Watcher watcher([&] {
+            if (answerListChoice(search)) {
+                return false;
+            }
             auto* dialog = visibleTopLevel<QPrintPreviewDialog>();
             if (dialog == nullptr) {
                 return false;
@@ -107,6 +136,8 @@ class PrintCustomerListTest : public QObject {
             }
             pages = preview->pageCount();
             title = dialog->windowTitle();
+            fitsWidth = preview->zoomMode() == QPrintPreviewWidget::FitToWidth;
+            size = dialog->size();
             orientation = preview->orientation() == QPageLayout::Landscape ? QPageLayout::Landscape
                                                                            : QPageLayout::Portrait;
             dialog->reject();
@@ -116,11 +147,39 @@ class PrintCustomerListTest : public QObject {
         QVERIFY(watcher.done);
         QCOMPARE(pages, 1);
         QCOMPARE(orientation, QPageLayout::Landscape);
+        // As large as the screen leaves free, the page as wide as the preview.
+        QVERIFY(fitsWidth);
+        const QSize screen = window.form->screen()->availableGeometry().size();
+        QVERIFY2(
+            size.width() >= screen.width() * 9 / 10 && size.height() >= screen.height() * 9 / 10,
+            qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));
         if (!translator_.isEmpty()) {
             QCOMPARE(title, QStringLiteral("Anteprima di stampa: Elenco Clienti"));
         }
         QVERIFY(window.boxes.shown.empty());
         QVERIFY(visibleTopLevel<QPrintPreviewDialog>() == nullptr);
+        // The list the entry prints for that search: its customers, counted in the heading.
+        const auto list = openArchiveCustomerList(*window.form, search.toStdString());
+        QCOMPARE(static_cast<int>(list.customerCount()), listed);
+        QCOMPARE(
+            QString::fromStdString(list.selectionLine()),
+            search.isEmpty() ? QString() : QStringLiteral("ricerca \"ROSSI\": 1 cliente su 2"));
+    }
+
+    void cancellingTheQuestionOpensNothing() {
+        OpenWindow window(customers(3));
+        QVERIFY(window.loaded);
+        Watcher watcher([] {
+            auto* choice = visibleTopLevel<ListPrintDialog>();
+            if (choice != nullptr) {
+                choice->reject();
+            }
+            return choice != nullptr;
+        });
+        window.form->MnStampa->trigger();
+        QVERIFY(watcher.done);
+        QVERIFY(visibleTopLevel<QPrintPreviewDialog>() == nullptr);
+        QVERIFY(window.boxes.shown.empty());
     }
 
     void cancellingTheLayoutClosesThePreviewAndTheWindowGoesOn() {
@@ -132,6 +191,9 @@ class PrintCustomerListTest : public QObject {
         bool unfinished = false;
         QString label;
         Watcher watcher([&] {
+            if (answerListChoice()) {
+                return false;
+            }
             auto* progress = window.form->findChild<QProgressDialog*>();
             if (progress == nullptr) {
                 return false;

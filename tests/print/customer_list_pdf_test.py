@@ -93,9 +93,10 @@ class CustomerListPdfTest(unittest.TestCase):
     def path(self, name):
         return os.path.join(self.dir.name, name)
 
-    def elenco(self, archive, out=None):
+    def elenco(self, archive, out=None, words=()):
         out = out or self.path("elenco.pdf")
-        done = subprocess.run([TOOL, "elenco", archive, out], capture_output=True, text=True,
+        done = subprocess.run([TOOL, "elenco", archive, out, *words], capture_output=True,
+                              text=True,
                               env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
         self.assertEqual(done.returncode, 0, done.stderr)
         return Pdf(out)
@@ -198,6 +199,36 @@ class CustomerListPdfTest(unittest.TestCase):
         last = next(i for i, page in enumerate(pdf.raw) if "Parola1199" in page)
         self.assertGreater(last, first)
         self.assertNotIn("Prima Ditta", pdf.raw[first])
+
+    def test_columns_fit_their_texts_and_a_search_chooses_the_customers(self):
+        # Long names and addresses take the room they need; a telephone number, a postcode and
+        # a codice fiscale stay on one line beside them.
+        rows = [customer(n, "Ditta Molto Lunga di Esempio %d S.r.l." % n,
+                         f3="Via Giuseppe Garibaldi %d, scala B interno 4" % n,
+                         f7="+39 0702749819", f8="+39 347 1234567") for n in range(1, 41)]
+        rows[6][0] = "Bianchi Verdi S.n.c."
+        rows[6][5] = "Reggio nell'Emilia"
+        path = self.path("colonne.xls")
+        write_archive(path, rows)
+        pdf = self.elenco(path)
+        lines = [line for line in pdf.layout[0].splitlines() if line.strip()]
+        self.assertGreater(len(lines), 30)
+        for line in lines[2:-1]:
+            self.assertIn("+39 0702749819", line)
+            self.assertIn("+39 347 1234567", line)
+            self.assertIn("RSSMRA70A01H501X", line)
+        self.assertIn("Reggio nell'Emilia", pdf.layout[0])
+        self.assertNotIn(" \u2014 ricerca", pdf.layout[0])
+
+        pdf = self.elenco(path, words=["bianchi", "  EMILIA"])
+        self.assert_pages_framed(pdf, "colonne.xls", 1)
+        self.assertIn('colonne.xls \u2014 ricerca "bianchi EMILIA": 1 cliente su 40',
+                      pdf.layout[0].splitlines()[0])
+        self.assertIn("Bianchi Verdi S.n.c.", pdf.text())
+        self.assertNotIn("Ditta Molto Lunga", pdf.text())
+        pdf = self.elenco(path, words=["nessuno"])
+        self.assert_pages_framed(pdf, "colonne.xls", 0)
+        self.assertIn(": 0 clienti su 40", pdf.raw[0])
 
     def test_other_writers_files_and_scripts(self):
         for fixture in ("lo-unicode.xls", "gnumeric-unicode.xls", "lo-clienti.xls"):

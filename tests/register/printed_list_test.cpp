@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "archive/book/new_archive.h"
 #include "register/customer_list.h"
 #include "register/customer_records.h"
+#include "register/customer_selection.h"
 
 namespace {
 
@@ -81,7 +84,7 @@ TEST(CustomerListContent, ColumnsFramingAndPrintableTexts) {
     clienti.setText(3, 2, "8");      // no name: not in the list
     clienti.setText(4, kNameColumn, "Ωμέγα");
 
-    const CustomerList list(readCustomers(clienti), "Archivio.xls", "07/12/2026");
+    CustomerList list(readCustomers(clienti), "Archivio.xls", "07/12/2026");
     ASSERT_EQ(list.customerCount(), 2u);
     EXPECT_EQ(list.cell(0, 0), "Rossi\nS.r.l.");
     EXPECT_EQ(list.cell(0, 1), "7");
@@ -95,11 +98,71 @@ TEST(CustomerListContent, ColumnsFramingAndPrintableTexts) {
     EXPECT_EQ(list.printedOnLine(), "Stampato il 07/12/2026");
     EXPECT_EQ(list.totalLine(), "Totale clienti: 2");
     EXPECT_EQ(CustomerList::pageLine(3, 12), "Pagina 3 di 12");
-    int shares = 0;
-    for (const ListColumn& column : kListColumns) {
-        shares += column.share;
+    list.setSelection("rossi", 300);
+    EXPECT_EQ(list.selectionLine(), "ricerca \"rossi\": 2 clienti su 300");
+
+    // The customers a printed document shows: all for a text of spaces, else the search's.
+    struct Case {
+        const char* query;
+        std::string shown;
+        std::size_t customers;
+    };
+    for (const Case& c : {Case{" \t ", "", 2}, Case{"  s.r.l.\tROSSI ", "s.r.l. ROSSI", 1},
+                          Case{"ωμέγα", "ωμέγα", 1}, Case{"nessuno", "nessuno", 0}}) {
+        const CustomerSelection selection = selectCustomers(clienti, c.query);
+        EXPECT_EQ(selection.query, c.shown);
+        EXPECT_EQ(selection.customers.size(), c.customers) << c.query;
+        EXPECT_EQ(selection.allCustomers, 2u);
     }
-    EXPECT_EQ(shares, 100);
+    EXPECT_EQ(selectCustomers(clienti, "roma").customers.at(0).row, 2);
+}
+
+// Needs of ten columns: {widest, typical, least}, all alike but for the ones given.
+std::array<ColumnNeed, kListColumnCount> needs(
+    std::initializer_list<std::pair<int, ColumnNeed>> some, ColumnNeed rest = {10, 10, 5}) {
+    std::array<ColumnNeed, kListColumnCount> out;
+    out.fill(rest);
+    for (const auto& [c, need] : some) {
+        out[static_cast<std::size_t>(c)] = need;
+    }
+    return out;
+}
+
+TEST(CustomerListColumns, WidthsFollowTheTexts) {
+    struct Case {
+        const char* what;
+        double room;
+        std::array<ColumnNeed, kListColumnCount> needs;
+        std::array<double, kListColumnCount> widths;
+    };
+    const Case cases[] = {
+        {"everything fits: the rest shared evenly",
+         120,
+         needs({{0, {20, 15, 5}}}),
+         {21, 11, 11, 11, 11, 11, 11, 11, 11, 11}},
+        // Room 190: a share of 19 holds the narrow columns whole; the two wide ones share
+        // the 110 left by their typical widths 30 and 80.
+        {"wide columns share by typical width",
+         190,
+         needs({{0, {200, 30, 5}}, {2, {300, 80, 5}}}),
+         {30, 10, 80, 10, 10, 10, 10, 10, 10, 10}},
+        // 120 left for three columns weighing 20, 60, 70: 16, 48, 56; the second is below
+        // its heading (60) and takes the 12 missing from the widest.
+        {"a heading is the least",
+         190,
+         needs({{0, {200, 20, 5}}, {1, {100, 2, 60}}, {2, {300, 70, 5}}}),
+         {16, 60, 44, 10, 10, 10, 10, 10, 10, 10}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto widths = shareListWidth(c.room, c.needs);
+        double sum = 0;
+        for (std::size_t i = 0; i < kListColumnCount; ++i) {
+            EXPECT_NEAR(widths[i], c.widths[i], 1e-9) << i;
+            sum += widths[i];
+        }
+        EXPECT_NEAR(sum, c.room, 1e-9);
+    }
 }
 
 }  // namespace

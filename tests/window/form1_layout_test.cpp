@@ -144,9 +144,10 @@ class Form1LayoutTest : public QObject {
             return captions;
         };
         QCOMPARE(captionsOf(form.mnuEsci), QStringList({"Esci"}));
-        QCOMPARE(captionsOf(form.Mnu),
-                 QStringList({"Aggiungi Cliente", "Modifica Cliente", "Elimina Cliente",
-                              "Pulisci Campi", "Stampa Elenco Clienti", "Cerca Cliente..."}));
+        QCOMPARE(
+            captionsOf(form.Mnu),
+            QStringList({"Aggiungi Cliente", "Modifica Cliente", "Elimina Cliente", "Pulisci Campi",
+                         "Stampa Elenco Clienti", "Stampa Etichette", "Cerca Cliente..."}));
         QCOMPARE(captionsOf(form.MnuPra), QStringList({"Pratica"}));
         // The search is the one entry with a shortcut.
         QCOMPARE(form.mnuCerca->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
@@ -178,17 +179,19 @@ class Form1LayoutTest : public QObject {
         }
         QCOMPARE(form.Combo1->count(), 2);
         OperationCalls& calls = operationCalls();
-        QCOMPARE(
-            calls.add + calls.modify + calls.erase + calls.esci + calls.comboChange + calls.print,
-            0);
+        QCOMPARE(calls.add + calls.modify + calls.erase + calls.esci + calls.comboChange +
+                     calls.print + calls.labels,
+                 0);
 
         form.mnuA->trigger();
         form.mnuM->trigger();
         form.mnuE->trigger();
         form.MnStampa->trigger();
+        form.MnEtichette->trigger();
         form.MnEsci->trigger();
         QCOMPARE(calls.add, 1);
         QCOMPARE(calls.print, 1);
+        QCOMPARE(calls.labels, 1);
         QCOMPARE(calls.modify, 1);
         QCOMPARE(calls.erase, 1);
         QCOMPARE(calls.esci, 1);

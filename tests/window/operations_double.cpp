@@ -58,3 +58,7 @@ void Form1::mnuE_Click() {
 void Form1::MnStampa_Click() {
     ++operationCalls().print;
 }
+
+void Form1::MnEtichette_Click() {
+    ++operationCalls().labels;
+}

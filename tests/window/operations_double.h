@@ -21,6 +21,7 @@ struct OperationCalls {
     int modify = 0;
     int erase = 0;
     int print = 0;
+    int labels = 0;
     std::function<void(Form1&)> onComboChange;
     std::function<void(Form1&)> onFormActivate;
 };

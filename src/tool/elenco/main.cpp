@@ -1,17 +1,50 @@
-// clivara-elenco FILE OUT.pdf: writes the printed customer list of an archive as a PDF file.
-// It is the part of the support tool that needs Qt; `clivara-archivio elenco` runs it, so that
-// the tool's other commands start without loading Qt at all.
+// clivara-elenco elenco FILE OUT.pdf [TESTO...] and clivara-elenco etichette FILE OUT.pdf
+// [--formato NOME] [TESTO...]: write the printed customer list, or address labels, of an
+// archive as a PDF file. It is the part of the support tool that needs Qt; `clivara-archivio
+// elenco` runs it with its own arguments, so that the tool's other commands start without
+// loading Qt at all.
 
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "print/customer_list_pdf.h"
+#include "print/labels_pdf.h"
 #include "tool/tool_commands.h"
 
-int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "Uso: clivara-elenco FILE OUT.pdf\n";
-        return clivara::tool::kExitUnreadable;
+namespace {
+
+// The words of a search, joined by spaces.
+std::string joined(const std::vector<std::string>& words) {
+    std::string out;
+    for (const std::string& word : words) {
+        out += (out.empty() ? "" : " ") + word;
     }
-    return clivara::print::writeCustomerListPdf(argv[1], argv[2], std::cerr);
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() >= 3 && args[0] == "elenco") {
+        return clivara::print::writeCustomerListPdf(
+            args[1], args[2], joined({args.begin() + 3, args.end()}), std::cerr);
+    }
+    if (args.size() >= 3 && args[0] == "etichette") {
+        std::vector<std::string> words(args.begin() + 3, args.end());
+        std::string format;
+        if (!words.empty() && words[0] == "--formato") {
+            if (words.size() < 2) {
+                std::cerr << "--formato vuole il nome di un formato di etichette.\n";
+                return clivara::tool::kExitUnreadable;
+            }
+            format = words[1];
+            words.erase(words.begin(), words.begin() + 2);
+        }
+        return clivara::print::writeLabelsPdf(args[1], args[2], format, joined(words), std::cerr);
+    }
+    std::cerr << "Uso: clivara-elenco elenco FILE OUT.pdf [TESTO...]\n"
+                 "     clivara-elenco etichette FILE OUT.pdf [--formato NOME] [TESTO...]\n";
+    return clivara::tool::kExitUnreadable;
 }
