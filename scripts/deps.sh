@@ -8,7 +8,8 @@ build_packages=(build-essential cmake pkg-config libgsf-1-dev libicu-dev qt6-bas
     fonts-symbola)
 test_packages=(libgtest-dev libbenchmark-dev python3 python3-xlrd python3-xlwt gnumeric xvfb
     xdotool x11-utils imagemagick clang-14 libclang-rt-14-dev clang-format git xauth
-    desktop-file-utils poppler-utils samba smbclient smbnetfs fuse3)
+    desktop-file-utils poppler-utils samba smbclient smbnetfs fuse3 python3-vobject
+    libreoffice-calc-nogui)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-}" = "test" ]; then

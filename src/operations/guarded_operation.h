@@ -23,7 +23,8 @@ void reportFrozenVolatileFormulas(Form1& form, const clivara::customers::FrozenF
 // active sheet are taken first; when the operation throws, both are put back as they were and the
 // failure is shown in a message box, so that no failure ends the program or leaves half a change.
 // Formulas calling TODAY, NOW and the like that the change had to replace by their values are
-// named in a message box. Returns true when the operation ran to its end.
+// named in a message box. Either way the window says that the register may have changed, so
+// that the views over it read it again. Returns true when the operation ran to its end.
 template <class Operation>
 bool guardedChange(Form1& form, Operation&& operation) {
     std::optional<clivara::archive::Workbook::Checkpoint> checkpoint;
@@ -44,13 +45,16 @@ bool guardedChange(Form1& form, Operation&& operation) {
         std::forward<Operation>(operation)();
     } catch (const std::exception& error) {
         goBack();
+        Q_EMIT form.registerChanged();
         reportOperationFailure(form, error.what());
         return false;
     } catch (...) {
         goBack();
+        Q_EMIT form.registerChanged();
         reportOperationFailure(form, nullptr);
         return false;
     }
+    Q_EMIT form.registerChanged();
     reportFrozenVolatileFormulas(form, frozen);
     return true;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "register/address_labels.h"
+#include "tool/export_command.h"
 #include "tool/list_pdf_command.h"
 #include "tool/search_command.h"
 #include "tool/tool_commands.h"
@@ -36,6 +37,9 @@ constexpr std::string_view kUsage =
     "  clivara-archivio cerca FILE TESTO...\n"
     "                                  stampa riga, ID e Ragione Sociale dei clienti che\n"
     "                                  contengono tutte le parole (uscita 1: nessuno)\n"
+    "  clivara-archivio esporta FILE OUT.csv|OUT.vcf [TESTO...]\n"
+    "                                  esporta i clienti (quelli che contengono tutte le\n"
+    "                                  parole, se date) in CSV o vCard (uscita 1: nessuno)\n"
     "Uscita: 0 archivio in ordine, 1 archivio aperto ma con problemi, 2 archivio illeggibile "
     "o comando non riuscito.\n";
 
@@ -77,6 +81,10 @@ int main(int argc, char** argv) {
         return runListPdfProgram(args, std::cerr);
     if (args.size() >= 3 && command == "cerca") {
         return searchArchive(args[1], {args.begin() + 2, args.end()}, std::cout, std::cerr);
+    }
+    if (args.size() >= 3 && command == "esporta") {
+        return exportArchive(args[1], args[2], {args.begin() + 3, args.end()}, std::cout,
+                             std::cerr);
     }
     if (args.size() == 1 && (command == "--help" || command == "-h" || command == "help")) {
         std::cout << usage();

@@ -295,6 +295,7 @@ void Form1::buildMenus() {
     connect(MnStampa, &QAction::triggered, this, [this] { MnStampa_Click(); });
     connect(MnEtichette, &QAction::triggered, this, [this] { MnEtichette_Click(); });
     connect(mnuCerca, &QAction::triggered, this, [this] { mnuCerca_Click(); });
+    connect(MnRubrica, &QAction::triggered, this, [this] { MnRubrica_Click(); });
 }
 
 QString Form1::fieldText(int n) const {

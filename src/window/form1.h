@@ -66,7 +66,7 @@ class Form1 : public QMainWindow {
     QAction* mnuCerca = nullptr;  // "Cerca Cliente..." (Ctrl+F): the search window
     QAction* MnEsci = nullptr;    // "Esci"
     QAction *MnRubrica = nullptr, *MnPratica = nullptr, *MenuCarta = nullptr,
-            *MNRicorsi = nullptr;  // entries without action
+            *MNRicorsi = nullptr;  // "Rubrica" opens its window; the others have no action
     QMenu* mnuEsci = nullptr;      // "Esci dal Programma"
     QMenu* Mnu = nullptr;          // "Clienti"
     QMenu* MnuPra = nullptr;       // "Pratiche"
@@ -108,6 +108,7 @@ class Form1 : public QMainWindow {
     void mnuP_Click();
     void mnuCerca_Click();  // src/window/customer_search_window.cpp
     void Text10_Change();
+    void MnRubrica_Click();  // src/window/rubrica_window.cpp
 
     // Handlers and shared procedures (operations side, src/operations/).
     void Form_Activate();
@@ -139,6 +140,11 @@ class Form1 : public QMainWindow {
 
     MessageBoxes& messageBoxes() { return boxes_; }
     const std::filesystem::path& archivePath() const { return archivePath_; }
+
+  Q_SIGNALS:
+    // The register in ArchiveBook has changed (an operation ran, or was taken back): the views
+    // over it (the Rubrica) read it again. Whatever changes the register emits it.
+    void registerChanged();
 
   protected:
     void closeEvent(QCloseEvent* event) override;  // Form_QueryUnload: refuses every close

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -164,9 +165,14 @@ class Form1LayoutTest : public QObject {
             form.setFieldText(n, QStringLiteral("v%1").arg(n));
         }
         form.comboAddItems({"Rossi", "Bianchi"});
-        for (QAction* inert : {form.MnRubrica, form.MnPratica, form.MenuCarta, form.MNRicorsi}) {
+        for (QAction* inert : {form.MnPratica, form.MenuCarta, form.MNRicorsi}) {
             inert->trigger();
         }
+        // "Rubrica" opens its own window and leaves the fields and the list as they are.
+        form.MnRubrica->trigger();
+        const QWidget* rubrica = form.findChild<QDialog*>(QStringLiteral("RubricaWindow"));
+        QVERIFY(rubrica != nullptr && rubrica->isVisible());
+        QCOMPARE(rubrica->windowTitle(), QStringLiteral("Rubrica - Clivara 2008"));
         for (int n = 1; n <= 13; ++n) {
             QCOMPARE(form.fieldText(n),
                      n == 10 ? QStringLiteral("V10") : QStringLiteral("v%1").arg(n));
