@@ -22,7 +22,12 @@ QString saveArchive(Form1& form, QString* backupProblem) {
         return QStringLiteral("Nessun archivio aperto.");
     }
     if (!hasUnsavedChanges(form)) {
-        return {};  // the file stays untouched, as the office's other programs last saw it
+        // The file stays untouched, as the office's other programs last saw it; a journal
+        // whose changes were all taken back holds nothing to recover.
+        if (form.recovery && form.recovery->journal.holdsChanges()) {
+            forgetSavedChanges(form);
+        }
+        return {};
     }
     try {
         if (form.recovery) {

@@ -243,6 +243,15 @@ void ChangeRecord::undo(Workbook& book) const {
     if (data.strings->size() > state_->strings) data.mutableStrings().truncate(state_->strings);
 }
 
+bool unchangedSinceRead(const Workbook& book) {
+    const WorkbookData& data = book.data();
+    return std::none_of(data.sheets.begin(), data.sheets.end(),
+                        [](const SheetData& sheet) { return sheet.changed; }) &&
+           data.ownedGlobals.empty() &&
+           std::none_of(data.substreams.begin(), data.substreams.end(),
+                        [](const Substream& sub) { return sub.rewritten != nullptr; });
+}
+
 std::size_t ChangeRecord::memoryBytes() const {
     std::size_t bytes = sizeof(State) + state_->steps.capacity() * sizeof(State::Step) +
                         state_->sides.capacity() * sizeof(state_->sides[0]);

@@ -48,4 +48,8 @@ class ChangeRecord {
     std::unique_ptr<State> state_;
 };
 
+// True when no sheet of the workbook was changed since it was read, or every change was taken
+// back through ChangeRecord: saving it would write the sheets as the file holds them.
+bool unchangedSinceRead(const Workbook& book);
+
 }  // namespace clivara::archive
