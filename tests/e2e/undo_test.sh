@@ -82,7 +82,7 @@ esci() {
 }
 
 # 1. The first customer chosen in the list, deleted, and the deletion taken back: "Annulla"
-# is the entry before the last one, reached from the first by wrapping round.
+# is the entry before the last one.
 start_program
 xdotool key shift+Tab Down Down
 sleep 0.3
@@ -90,7 +90,7 @@ xdotool key Tab
 clienti_menu Down Down
 answer_box eliminare   # "Si voler Eliminare il Cliente Selezionato ?"
 answer_box eliminato   # "Cliente ... Eliminato"
-clienti_menu Up Up
+clienti_menu End Up
 answer_box annullata   # "Eliminazione annullata: ..."
 esci
 cmp "$work/Archivio.xls" "$work/originale.xls" || fail "l'archivio è stato riscritto"
