@@ -1,10 +1,12 @@
 #include "register/change_history.h"
 
+#include <array>
 #include <stdexcept>
 #include <utility>
 
 #include "archive/archive_error.h"
 #include "register/customer_fields.h"
+#include "register/customer_rows.h"
 
 namespace clivara::customers {
 
@@ -78,9 +80,48 @@ void ChangeHistory::abandon() {
     pending_.clear();
 }
 
-ChangeHistory::Entry ChangeHistory::make(Workbook& book, const RegisterChange& change) {
+namespace {
+
+// The order the modification handler writes the cells in: the identifier, the name, C to M.
+constexpr std::array<int, kFieldCount> kModificationOrder = {2, 1, 3,  4,  5,  6, 7,
+                                                             8, 9, 10, 11, 12, 13};
+
+// The change made again on the workbook as it was before it: the same cells written, and the
+// rows reordered as the sort reordered them then (the same rows in the same order sort the
+// same way), without sorting anew.
+archive::AppliedSort remake(Workbook& book, const RegisterChange& change,
+                            const archive::ChangeRecord& before) {
+    archive::Sheet& clienti = *book.sheet("Clienti");
+    switch (change.kind) {
+        case RegisterChange::Kind::Addition:
+            for (int column = 1; column <= kFieldCount; ++column) {
+                setNewCustomerCell(clienti, change.row, column, change.fields[column - 1]);
+            }
+            book.sheet("Codici")->setText(2, 1, change.counter);
+            break;
+        case RegisterChange::Kind::Modification:
+            for (const int column : kModificationOrder) {
+                clienti.setText(change.row, column, change.fields[column - 1]);
+            }
+            break;
+        case RegisterChange::Kind::Deletion:
+            clienti.deleteRow(change.row);
+            return {};
+    }
+    archive::AppliedSort sorted;
+    sorted.order = before.lastPermutation(book, clienti, sorted.firstRow);
+    if (!sorted.order.empty()) {
+        clienti.permuteRows(sorted.firstRow, 1, kFieldCount, sorted.order);
+    }
+    return sorted;
+}
+
+}  // namespace
+
+ChangeHistory::Entry ChangeHistory::make(Workbook& book, const RegisterChange& change,
+                                         const archive::ChangeRecord& before) {
     begin(book, change.kind, change.row);
-    noteSort(book, applyChange(book, change));
+    noteSort(book, remake(book, change, before));
     Pending pending = std::move(pending_.back());
     pending_.clear();
     pending.record.finish(book);
@@ -114,7 +155,7 @@ const ChangeHistory::Entry& ChangeHistory::undo(Workbook& book) {
 
 const ChangeHistory::Entry& ChangeHistory::redo(Workbook& book) {
     if (done_ >= entries_.size()) throw std::logic_error("ChangeHistory::redo with nothing");
-    Entry remade = make(book, entries_[done_].change);
+    Entry remade = make(book, entries_[done_].change, entries_[done_].record);
     if (!remade.record.reversible()) {
         // The same change on the same workbook froze nothing the first time.
         throw std::logic_error("ChangeHistory::redo: the change is no longer reversible");

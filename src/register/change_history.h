@@ -61,7 +61,8 @@ class ChangeHistory {
         std::string name, id;
         archive::ChangeRecord record;
     };
-    Entry make(archive::Workbook& book, const RegisterChange& change);
+    Entry make(archive::Workbook& book, const RegisterChange& change,
+               const archive::ChangeRecord& before);
     std::vector<Entry> entries_;
     std::size_t done_ = 0;          // entries_[0, done_) are made, the rest undone
     std::vector<Pending> pending_;  // at most one: the change begun and not yet committed

@@ -185,6 +185,23 @@ void ChangeRecord::finish(const Workbook& book) {
     for (State::Step& step : state_->steps) step.row.cells.shrink_to_fit();
 }
 
+std::vector<int> ChangeRecord::lastPermutation(const Workbook& book, const Sheet& sheet,
+                                               int& firstRow) const {
+    const std::size_t index = sheetIndex(book, sheet);
+    for (auto step = state_->steps.rbegin(); step != state_->steps.rend(); ++step) {
+        if (step->kind != State::Step::Kind::Permuted || step->sheet != index) continue;
+        firstRow = step->row0 + 1;
+        std::vector<int> order(static_cast<std::size_t>(step->count));
+        for (const Run& run : step->runs) {
+            for (int i = run.first; i < run.first + run.length; ++i) {
+                order[static_cast<std::size_t>(i)] = i + run.shift;
+            }
+        }
+        return order;
+    }
+    return {};
+}
+
 bool ChangeRecord::reversible() const {
     return state_->reversible;
 }

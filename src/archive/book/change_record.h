@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -38,6 +39,10 @@ class ChangeRecord {
     void finish(const Workbook& book);
 
     bool reversible() const;
+    // The last reordering noted on `sheet` (from notePermutation), as it was given, with its
+    // first row; empty when none was. Made again on the same rows, the change reorders them
+    // the same way.
+    std::vector<int> lastPermutation(const Workbook& book, const Sheet& sheet, int& firstRow) const;
     // Puts `book`, as the change left it, back as it was before the change.
     void undo(Workbook& book) const;
     // Bytes held, for the figures of the history's memory.
