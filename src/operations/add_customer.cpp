@@ -8,8 +8,10 @@
 #include "operations/duplicate_question.h"
 #include "operations/guarded_operation.h"
 #include "operations/recovery.h"
+#include "operations/undo_change.h"
 #include "window/form1.h"
 #include "window/message_boxes.h"
+#include "window/undo_actions.h"
 
 using clivara::archive::Sheet;
 namespace ops = clivara::operations;
@@ -42,6 +44,7 @@ void Form1::mnuA_Click() {
             outcome = Outcome::Full;
             return;
         }
+        ops::beginUndoStep(*this, clivara::customers::RegisterChange::Kind::Addition, row);
         setFieldText(2, QString::fromStdString(ops::counterText(nextId)));
         for (int column = 1; column <= 13; ++column) {
             clivara::customers::setNewCustomerCell(clienti, row, column,
@@ -50,6 +53,7 @@ void Form1::mnuA_Click() {
         codici.setText(2, 1, fieldText(2).toStdString());
         SortArchive();
         ops::recordChange(*this, clivara::customers::RegisterChange::Kind::Addition, row);
+        ops::commitUndoStep(*this, clivara::customers::RegisterChange::Kind::Addition, row);
         outcome = Outcome::Added;
     });
     if (outcome == Outcome::Full) {
@@ -66,5 +70,6 @@ void Form1::mnuA_Click() {
     messageBoxes().inform(this, QStringLiteral(" Clivara 2008"),
                           QStringLiteral("Cliente Aggiunto"));
     ops::guardedRead(*this, [&] { ReloadCustomerList(); });
+    updateUndoActions(*this);
     Text1->setFocus();
 }

@@ -5,8 +5,10 @@
 #include "operations/customer_rows.h"
 #include "operations/guarded_operation.h"
 #include "operations/recovery.h"
+#include "operations/undo_change.h"
 #include "window/form1.h"
 #include "window/message_boxes.h"
+#include "window/undo_actions.h"
 
 using clivara::archive::Sheet;
 namespace ops = clivara::operations;
@@ -28,8 +30,10 @@ void Form1::mnuE_Click() {
     if (!ops::guardedChange(*this, [&] {
             Sheet& clienti = ops::requireSheet(*this, "Clienti");
             name = clienti.text(row, 1);
+            ops::beginUndoStep(*this, clivara::customers::RegisterChange::Kind::Deletion, row);
             clienti.deleteRow(row);
             ops::recordChange(*this, clivara::customers::RegisterChange::Kind::Deletion, row);
+            ops::commitUndoStep(*this, clivara::customers::RegisterChange::Kind::Deletion, row);
         })) {
         return;
     }
@@ -40,5 +44,6 @@ void Form1::mnuE_Click() {
                               QStringLiteral("     ") + QStringLiteral(" Eliminato"));
     FillCustomerList();
     ops::guardedRead(*this, [&] { ReloadCustomerList(); });
+    updateUndoActions(*this);
     Text1->setFocus();
 }

@@ -8,8 +8,10 @@
 #include "operations/duplicate_question.h"
 #include "operations/guarded_operation.h"
 #include "operations/recovery.h"
+#include "operations/undo_change.h"
 #include "window/form1.h"
 #include "window/message_boxes.h"
+#include "window/undo_actions.h"
 
 using clivara::archive::Sheet;
 namespace ops = clivara::operations;
@@ -39,6 +41,7 @@ void Form1::mnuM_Click() {
 
     const bool done = ops::guardedChange(*this, [&] {
         Sheet& clienti = ops::requireSheet(*this, "Clienti");
+        ops::beginUndoStep(*this, clivara::customers::RegisterChange::Kind::Modification, row);
         // The identifier cell first, then the name, then C to M.
         static constexpr std::array<int, 13> kWriteOrder = {2, 1, 3,  4,  5,  6, 7,
                                                             8, 9, 10, 11, 12, 13};
@@ -49,6 +52,7 @@ void Form1::mnuM_Click() {
         ops::recordChange(*this, clivara::customers::RegisterChange::Kind::Modification, row);
         messageBoxes().inform(this, title, QStringLiteral("Cliente Modificato"));
         SortArchive();
+        ops::commitUndoStep(*this, clivara::customers::RegisterChange::Kind::Modification, row);
     });
     if (!done) {
         ops::recordTakenBack(*this);
@@ -56,5 +60,6 @@ void Form1::mnuM_Click() {
     }
     FillCustomerList();
     ops::guardedRead(*this, [&] { ReloadCustomerList(); });
+    updateUndoActions(*this);
     Text1->setFocus();
 }

@@ -6,7 +6,9 @@
 #include <QLineEdit>
 #include <exception>
 
+#include "archive/book/change_record.h"
 #include "operations/startup.h"
+#include "register/change_history.h"
 #include "window/form1.h"
 #include "window/message_boxes.h"
 
@@ -98,10 +100,7 @@ void enableRecovery(Form1& form) {
     if (form.ArchiveBook) form.recovery->openedBook.emplace(*form.ArchiveBook);
 }
 
-void recordChange(Form1& form, RegisterChange::Kind kind, int row) {
-    if (!form.recovery || !form.ArchiveBook) {
-        return;
-    }
+RegisterChange shownChange(const Form1& form, RegisterChange::Kind kind, int row) {
     RegisterChange change;
     change.kind = kind;
     change.row = row;
@@ -114,7 +113,14 @@ void recordChange(Form1& form, RegisterChange::Kind kind, int row) {
     if (kind == RegisterChange::Kind::Addition) {
         change.counter = form.fieldText(2).toStdString();
     }
-    form.recovery->journal.record(*form.ArchiveBook, change);
+    return change;
+}
+
+void recordChange(Form1& form, RegisterChange::Kind kind, int row) {
+    if (!form.recovery || !form.ArchiveBook) {
+        return;
+    }
+    form.recovery->journal.record(*form.ArchiveBook, shownChange(form, kind, row));
 }
 
 void recordTakenBack(Form1& form) {
@@ -129,6 +135,11 @@ void recordTakenBack(Form1& form) {
 }
 
 bool hasUnsavedChanges(const Form1& form) {
+    // Every change recorded was taken back again: the workbook is the file as it was read.
+    if (form.recovery && !form.recovery->recovered && form.changeHistory && form.ArchiveBook &&
+        form.changeHistory->atOpenedState() && archive::unchangedSinceRead(*form.ArchiveBook)) {
+        return false;
+    }
     return !form.recovery || form.recovery->recovered || form.recovery->journal.holdsChanges();
 }
 

@@ -32,6 +32,9 @@ void enableRecovery(Form1& form);
 // when the change cannot be made durable, so that the handler's guard takes it back. Nothing
 // happens when the window has no journal.
 void recordChange(Form1& form, customers::RegisterChange::Kind kind, int row);
+// The change as recordChange() records it, from the fields of the window.
+customers::RegisterChange shownChange(const Form1& form, customers::RegisterChange::Kind kind,
+                                      int row);
 // After a change was taken back once it had been recorded: the journal is brought in line
 // with the workbook. A failure is shown; the program goes on.
 void recordTakenBack(Form1& form);

@@ -23,9 +23,14 @@ QString saveArchive(Form1& form, QString* backupProblem, QString* mergeReport) {
     if (!form.ArchiveBook) {
         return QStringLiteral("Nessun archivio aperto.");
     }
-    // Read-only, or nothing changed: the file stays untouched, as the office's other programs
-    // last saw it.
-    if (form.archiveReadOnly() || !hasUnsavedChanges(form)) {
+    // Read-only, the file stays untouched, as the office's other programs last saw it.
+    if (form.archiveReadOnly()) return {};
+    if (!hasUnsavedChanges(form)) {
+        // The file stays untouched, as the office's other programs last saw it; a journal
+        // whose changes were all taken back holds nothing to recover.
+        if (form.recovery && form.recovery->journal.holdsChanges()) {
+            forgetSavedChanges(form);
+        }
         return {};
     }
     std::filesystem::path backup;

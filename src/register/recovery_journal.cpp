@@ -237,7 +237,7 @@ std::optional<ArchiveIdentity> identifyArchive(const std::filesystem::path& path
     return identity;
 }
 
-void applyChange(Workbook& book, const RegisterChange& change) {
+archive::AppliedSort applyChange(Workbook& book, const RegisterChange& change) {
     archive::Sheet* clienti = book.sheet("Clienti");
     archive::Sheet* codici = book.sheet("Codici");
     if (clienti == nullptr || codici == nullptr) {
@@ -250,18 +250,17 @@ void applyChange(Workbook& book, const RegisterChange& change) {
                 setNewCustomerCell(*clienti, change.row, column, change.fields[column - 1]);
             }
             codici->setText(2, 1, change.counter);
-            archive::sortCustomerRows(*clienti);
-            break;
+            return archive::sortCustomerRows(*clienti);
         case RegisterChange::Kind::Modification:
             for (const int column : kModificationOrder) {
                 clienti->setText(change.row, column, change.fields[column - 1]);
             }
-            archive::sortCustomerRows(*clienti);
-            break;
+            return archive::sortCustomerRows(*clienti);
         case RegisterChange::Kind::Deletion:
             clienti->deleteRow(change.row);
             break;
     }
+    return {};
 }
 
 RecoveryJournal::RecoveryJournal(std::filesystem::path archive, ArchiveIdentity opened)

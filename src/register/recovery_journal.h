@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "archive/sort/sort_archive.h"
 #include "archive/workbook.h"
 #include "register/customer_fields.h"
 
@@ -47,8 +48,9 @@ struct RegisterChange {
     std::string counter;
 };
 
-// Makes the change on the workbook as the window's handler made it.
-void applyChange(archive::Workbook& book, const RegisterChange& change);
+// Makes the change on the workbook as the window's handler made it; gives the reordering
+// of the sort that followed it.
+archive::AppliedSort applyChange(archive::Workbook& book, const RegisterChange& change);
 
 // What a journal left behind by an earlier run holds.
 struct RecoveredRegister {

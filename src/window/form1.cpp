@@ -24,6 +24,7 @@
 #include "window/combo_type_ahead.h"
 #include "window/customer_name_model.h"
 #include "window/field_marks.h"
+#include "window/undo_actions.h"
 
 namespace {
 
@@ -272,6 +273,7 @@ void Form1::buildMenus() {
     mnuCerca = Mnu->addAction(QStringLiteral("Cerca Cliente..."));
     mnuCerca->setObjectName(QStringLiteral("mnuCerca"));
     mnuCerca->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    addUndoActions(*this);
 
     MnuPra = bar->addMenu(QStringLiteral("Pratiche"));
     MnuPra->setObjectName(QStringLiteral("MnuPra"));
@@ -296,6 +298,8 @@ void Form1::buildMenus() {
     connect(MnEtichette, &QAction::triggered, this, [this] { MnEtichette_Click(); });
     connect(mnuCerca, &QAction::triggered, this, [this] { mnuCerca_Click(); });
     connect(MnRubrica, &QAction::triggered, this, [this] { MnRubrica_Click(); });
+    connect(mnuAnnulla, &QAction::triggered, this, [this] { mnuAnnulla_Click(); });
+    connect(mnuRipeti, &QAction::triggered, this, [this] { mnuRipeti_Click(); });
 }
 
 QString Form1::fieldText(int n) const {

@@ -22,6 +22,9 @@ class NameBlock;
 namespace clivara::operations {
 class Recovery;
 }
+namespace clivara::customers {
+class ChangeHistory;
+}
 
 // The program's one window. The controls keep their numbered names (also as objectName),
 // and the handlers are members named after control and event. The widget side (controls,
@@ -58,13 +61,15 @@ class Form1 : public QMainWindow {
     QPlainTextEdit* Text13 = nullptr;
     QLabel* Label[15] = {};  // Label[1] .. Label[14]
 
-    QAction* mnuA = nullptr;      // "Aggiungi Cliente"
-    QAction* mnuM = nullptr;      // "Modifica Cliente"
-    QAction* mnuE = nullptr;      // "Elimina Cliente"
-    QAction* mnuP = nullptr;      // "Pulisci Campi"
-    QAction* MnStampa = nullptr;  // "Stampa Elenco Clienti"
-    QAction* mnuCerca = nullptr;  // "Cerca Cliente..." (Ctrl+F): the search window
-    QAction* MnEsci = nullptr;    // "Esci"
+    QAction* mnuA = nullptr;        // "Aggiungi Cliente"
+    QAction* mnuM = nullptr;        // "Modifica Cliente"
+    QAction* mnuE = nullptr;        // "Elimina Cliente"
+    QAction* mnuP = nullptr;        // "Pulisci Campi"
+    QAction* MnStampa = nullptr;    // "Stampa Elenco Clienti"
+    QAction* mnuCerca = nullptr;    // "Cerca Cliente..." (Ctrl+F): the search window
+    QAction* MnEsci = nullptr;      // "Esci"
+    QAction* mnuAnnulla = nullptr;  // "Annulla ..." (Ctrl+Z): takes back the last change
+    QAction* mnuRipeti = nullptr;   // "Ripeti ..." (Ctrl+Y, Ctrl+Shift+Z): makes it again
     QAction *MnRubrica = nullptr, *MnPratica = nullptr, *MenuCarta = nullptr,
             *MNRicorsi = nullptr;  // "Rubrica" opens its window; the others have no action
     QMenu* mnuEsci = nullptr;      // "Esci dal Programma"
@@ -103,6 +108,8 @@ class Form1 : public QMainWindow {
     // The journal of this run's confirmed changes (src/operations/recovery.h); none when
     // the program runs without one.
     std::shared_ptr<clivara::operations::Recovery> recovery;
+    // The changes since the archive was opened, for "Annulla" and "Ripeti".
+    std::shared_ptr<clivara::customers::ChangeHistory> changeHistory;
 
     // Handlers (window side, src/window/).
     void mnuP_Click();
@@ -118,6 +125,8 @@ class Form1 : public QMainWindow {
     void mnuA_Click();
     void mnuM_Click();
     void mnuE_Click();
+    void mnuAnnulla_Click();  // src/operations/undo_change.cpp
+    void mnuRipeti_Click();
     void MnStampa_Click();  // the print preview of the list (print_customer_list.cpp)
     // the labels' dialog and preview (print_labels.cpp)
     void MnEtichette_Click();

@@ -147,12 +147,18 @@ class Form1LayoutTest : public QObject {
         QCOMPARE(
             captionsOf(form.Mnu),
             QStringList({"Aggiungi Cliente", "Modifica Cliente", "Elimina Cliente", "Pulisci Campi",
-                         "Stampa Elenco Clienti", "Stampa Etichette", "Cerca Cliente..."}));
+                         "Stampa Elenco Clienti", "Stampa Etichette", "Cerca Cliente...", "",
+                         "Annulla", "Ripeti"}));
         QCOMPARE(captionsOf(form.MnuPra), QStringList({"Pratica"}));
-        // The search is the one entry with a shortcut.
+        // The search, "Annulla" and "Ripeti" are the entries with shortcuts; the last two are
+        // disabled while there is nothing to take back or make again.
         QCOMPARE(form.mnuCerca->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
+        QCOMPARE(form.mnuAnnulla->shortcuts(), QList<QKeySequence>{QKeySequence("Ctrl+Z")});
+        QCOMPARE(form.mnuRipeti->shortcuts(),
+                 (QList<QKeySequence>{QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}));
+        QVERIFY(!form.mnuAnnulla->isEnabled() && !form.mnuRipeti->isEnabled());
         for (QAction* action : form.findChildren<QAction*>()) {
-            if (action == form.mnuCerca) {
+            if (action == form.mnuCerca || action == form.mnuAnnulla || action == form.mnuRipeti) {
                 continue;
             }
             QVERIFY2(action->shortcut().isEmpty(), qPrintable(action->text()));

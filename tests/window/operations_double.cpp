@@ -55,6 +55,14 @@ void Form1::mnuE_Click() {
     ++operationCalls().erase;
 }
 
+void Form1::mnuAnnulla_Click() {
+    ++operationCalls().undo;
+}
+
+void Form1::mnuRipeti_Click() {
+    ++operationCalls().redo;
+}
+
 void Form1::MnStampa_Click() {
     ++operationCalls().print;
 }

@@ -20,6 +20,8 @@ struct OperationCalls {
     int add = 0;
     int modify = 0;
     int erase = 0;
+    int undo = 0;
+    int redo = 0;
     int print = 0;
     int labels = 0;
     std::function<void(Form1&)> onComboChange;

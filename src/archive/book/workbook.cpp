@@ -4,7 +4,6 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <optional>
 #include <stdexcept>
@@ -31,8 +30,7 @@ bool sameColumn(const Cell& cell, std::uint16_t column) {
 }
 
 std::uint64_t nextRevision() {
-    static std::atomic<std::uint64_t> counter{0};
-    return ++counter;
+    return nextSheetRevision();
 }
 
 void checkCell(int row, int column) {

@@ -4,6 +4,7 @@
 #include "archive/model/workbook_data.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 namespace clivara::archive {
@@ -15,6 +16,11 @@ bool sameColumn(const Cell& cell, std::uint16_t column) {
 }
 
 }  // namespace
+
+std::uint64_t nextSheetRevision() {
+    static std::atomic<std::uint64_t> counter{0};
+    return ++counter;
+}
 
 // ---- cells and rows --------------------------------------------------------------------------
 

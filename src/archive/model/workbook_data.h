@@ -150,6 +150,9 @@ class WorkbookData {
     }
 };
 
+// A number no sheet state carried before: see Sheet::revision().
+std::uint64_t nextSheetRevision();
+
 // The bytes of a kept record, header included.
 std::span<const std::uint8_t> recordBytes(const WorkbookData& book, const SheetData* sheet,
                                           const KeptRecord& record);

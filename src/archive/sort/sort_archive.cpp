@@ -287,12 +287,12 @@ std::vector<int> ascendingRowOrder(const Sheet& sheet, int firstRow, int lastRow
     return stableOrder(values);
 }
 
-void sortCustomerRows(Sheet& clienti) {
+AppliedSort sortCustomerRows(Sheet& clienti) {
     const SortRange range = customerSortRange(clienti);
     // Rows past the last used one are empty in every column and stay where they are, so the
     // range need not reach further than that.
     const int lastRow = std::min(range.lastRow, std::max(clienti.lastUsedRow(), range.firstRow));
-    const std::vector<int> order = ascendingRowOrder(clienti, range.firstRow, lastRow, 1);
+    std::vector<int> order = ascendingRowOrder(clienti, range.firstRow, lastRow, 1);
     bool unchanged = true;
     for (std::size_t i = 0; i < order.size(); ++i) {
         if (order[i] != static_cast<int>(i)) {
@@ -300,9 +300,11 @@ void sortCustomerRows(Sheet& clienti) {
             break;
         }
     }
-    if (!unchanged) {
-        clienti.permuteRows(range.firstRow, 1, kLastCustomerColumn, order);
+    if (unchanged) {
+        return {range.firstRow, {}};
     }
+    clienti.permuteRows(range.firstRow, 1, kLastCustomerColumn, order);
+    return {range.firstRow, std::move(order)};
 }
 
 }  // namespace clivara::archive

@@ -26,8 +26,15 @@ SortRange customerSortRange(const Sheet& clienti);
 std::vector<int> ascendingRowOrder(const Sheet& sheet, int firstRow, int lastRow, int column,
                                    bool allowShortcut = true);
 
+// The reordering a sort applied to columns A to M: row firstRow + i took what row
+// firstRow + order[i] held. No order when the rows were already in order.
+struct AppliedSort {
+    int firstRow = 2;
+    std::vector<int> order;
+};
+
 // Sorts the customer rows of "Clienti" by column A: each row moves whole across columns A
 // to M with its formatting; row 1, cells right of M and rows outside the range stay.
-void sortCustomerRows(Sheet& clienti);
+AppliedSort sortCustomerRows(Sheet& clienti);
 
 }  // namespace clivara::archive
