@@ -118,6 +118,10 @@ class Workbook {
 
     bool uses1904DateSystem() const;
 
+    // Readies, on another thread, what the first change would otherwise build then (the
+    // string table's lookup), for a program that opens the workbook to change it.
+    void prepareForChanges();
+
     // The state of the workbook to go back to when a change fails half-way. Cheaper than a
     // copy: the shared string table is not duplicated (it only grows, so going back cuts it
     // to its former length).

@@ -13,5 +13,6 @@ bool ModalMessageBoxes::askYesNoDefaultNo(QWidget* parent, const QString& title,
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
+    fitTitle(box);
     return box.exec() == QMessageBox::Yes;
 }

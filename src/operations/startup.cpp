@@ -99,6 +99,8 @@ bool Form1::Form_Load() {
         return false;
     }
     activeSheet = QString::fromStdString(ArchiveBook->sheetAt(0).name());
+    // While the window fills and shows, the lookup the first addition needs is built aside.
+    ArchiveBook->prepareForChanges();
 
     // Centred on the screen's free area; each difference halved with the fraction dropped.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

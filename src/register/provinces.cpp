@@ -62,6 +62,11 @@ std::string_view provinceName(std::string_view abbreviation) {
     return found->second;
 }
 
+std::string provinceAsStored(std::string_view text) {
+    if (provinceName(text).empty()) return std::string(text);
+    return {upper(text[0]), upper(text[1])};
+}
+
 std::string provinceHint(std::string_view text) {
     if (text.empty() || !provinceName(text).empty()) {
         return {};

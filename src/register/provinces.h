@@ -11,6 +11,10 @@ namespace clivara::customers {
 // customers abroad.
 std::string_view provinceName(std::string_view abbreviation);
 
+// The text of the "(PR)" field as it is stored: a known abbreviation in capitals ("mi" gives
+// "MI"), any other text as typed.
+std::string provinceAsStored(std::string_view text);
+
 // What is wrong with the text of the "(PR)" field, in plain Italian; empty when nothing is
 // (an empty text included).
 std::string provinceHint(std::string_view text);

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "window/form1.h"
+#include "window/search_window_place.h"
 
 using clivara::customers::CustomerSearchIndex;
 
@@ -70,6 +71,9 @@ class SearchResultsModel : public QAbstractTableModel {
 };
 
 namespace {
+
+// The smallest the window is made to stand beside the fields: the line, a few results, the count.
+const QSize kSmallest(340, 220);
 
 QString countText(std::size_t count) {
     if (count == 0) return QStringLiteral("Nessun cliente trovato");
@@ -132,31 +136,29 @@ CustomerSearchWindow::CustomerSearchWindow(Form1& form)
 CustomerSearchWindow::~CustomerSearchWindow() = default;
 
 // The first time it opens, the window stands beside the form rather than over the fields it
-// fills, where the screen leaves room for it. On a screen too narrow for that (the form centred
-// on 1024 pixels) it stands at the foot of the screen, over the form's lower fields only, so
-// that the name, the ID and the address of the customer it loads stay in sight.
+// fills, where the screen leaves room for it (searchWindowPlace says where).
 void CustomerSearchWindow::placeBesideForm() {
     const QScreen* screen = form_.screen();
     if (screen == nullptr) return;
-    const QRect available = screen->availableGeometry();
+    // Its own frame is not known before it is shown: it will be like the form's, and at least
+    // a common title bar and border.
     const QRect formFrame = form_.frameGeometry();
-    const int gap = 8;
-    // Its own frame is not known before it is shown: it will be the form's.
-    const QSize size = this->size() + (formFrame.size() - form_.geometry().size());
-    QPoint topLeft(formFrame.right() + gap, formFrame.top());
-    if (topLeft.x() + size.width() > available.right()) {
-        topLeft.setX(formFrame.left() - gap - size.width());
+    const QRect formInside = form_.geometry();
+    const QMargins frame(std::max(formInside.left() - formFrame.left(), 4),
+                         std::max(formInside.top() - formFrame.top(), 28),
+                         std::max(formFrame.right() - formInside.right(), 4),
+                         std::max(formFrame.bottom() - formInside.bottom(), 4));
+    std::vector<QRect> fields;
+    for (int n = 1; n <= 13; ++n) {
+        if (const QWidget* field = form_.control(QStringLiteral("text") + QString::number(n))) {
+            fields.emplace_back(field->mapToGlobal(QPoint(0, 0)), field->size());
+        }
     }
-    if (topLeft.x() < available.left()) {
-        const int left = std::max(available.left(), available.right() + 1 - size.width());
-        topLeft = QPoint(std::clamp(formFrame.left(), available.left(), left),
-                         std::max(available.top(), available.bottom() + 1 - size.height()));
-        move(topLeft);
-        return;
-    }
-    topLeft.setY(
-        std::max(available.top(), std::min(topLeft.y(), available.bottom() - size.height())));
-    move(topLeft);
+    const QSize extra(frame.left() + frame.right(), frame.top() + frame.bottom());
+    const QRect place = searchWindowPlace(screen->availableGeometry(), formFrame, fields,
+                                          size() + extra, kSmallest + extra);
+    resize(place.size() - extra);
+    move(place.topLeft());
 }
 
 void CustomerSearchWindow::present() {

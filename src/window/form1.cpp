@@ -21,6 +21,7 @@
 #include <limits>
 #include <utility>
 
+#include "register/provinces.h"
 #include "window/combo_type_ahead.h"
 #include "window/customer_name_model.h"
 #include "window/field_marks.h"
@@ -213,6 +214,13 @@ void Form1::buildControls() {
     keepLengthLimit(Text10, kTaxCodeLength);
     keepLengthLimit(Text11, kVatNumberLength);
     connect(Text10, &QLineEdit::textChanged, this, [this] { Text10_Change(); });
+    // A province's abbreviation is kept in capitals, as the tax code is.
+    connect(Text7, &QLineEdit::textChanged, this, [this] {
+        const int caret = Text7->cursorPosition();
+        setFieldText(7, QString::fromStdString(
+                            clivara::customers::provinceAsStored(Text7->text().toStdString())));
+        Text7->setCursorPosition(caret);
+    });
 
     QWidget* previous = Combo1;
     for (QWidget* next :

@@ -1,14 +1,21 @@
 #include "window/message_boxes.h"
 
 #include <QCoreApplication>
+#include <QFont>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <vector>
 
 namespace {
+
+// The title bar's icon, its three buttons and the margins around the title, in pixels.
+constexpr int kTitleBarRoom = 160;
 
 // A box without a title of its own carries the program's name.
 QString boxTitle(const QString& title) {
@@ -17,12 +24,29 @@ QString boxTitle(const QString& title) {
 
 }  // namespace
 
+int titleBarWidth(const QString& title, const QFont& font) {
+    QFont bold = font;
+    bold.setBold(true);
+    return QFontMetrics(bold).horizontalAdvance(title) + kTitleBarRoom;
+}
+
+void fitTitle(QMessageBox& box) {
+    // The box sizes itself to its layout when shown; a spacer as wide as the title needs
+    // across the whole layout keeps it from being narrower.
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr) return;
+    grid->addItem(new QSpacerItem(titleBarWidth(box.windowTitle(), box.font()), 0,
+                                  QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 bool ModalMessageBoxes::askYesNo(QWidget* parent, const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, boxTitle(title), text, QMessageBox::Yes | QMessageBox::No,
                     parent);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
+    fitTitle(box);
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -31,6 +55,7 @@ void ModalMessageBoxes::inform(QWidget* parent, const QString& title, const QStr
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Ok);
+    fitTitle(box);
     box.exec();
 }
 
@@ -49,6 +74,7 @@ int ModalMessageBoxes::choose(QWidget* parent, const QString& title, const QStri
     if (escapeButton >= 0 && escapeButton < static_cast<int>(pushed.size())) {
         box.setEscapeButton(pushed[static_cast<std::size_t>(escapeButton)]);
     }
+    fitTitle(box);
     box.exec();
     for (std::size_t i = 0; i < pushed.size(); ++i) {
         if (box.clickedButton() == pushed[i]) {
@@ -69,6 +95,7 @@ void ModalMessageBoxes::showBusy(QWidget* parent, const QString& title, const QS
     label->setTextFormat(Qt::PlainText);
     layout->addWidget(label);
     layout->setContentsMargins(24, 18, 24, 18);
+    box->setMinimumWidth(titleBarWidth(box->windowTitle(), box->font()));
     box->show();
     busy_ = box;
     // Shown now, before the wait that follows begins.

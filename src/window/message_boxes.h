@@ -5,7 +5,16 @@
 #include <QStringList>
 #include <QWidget>
 
+class QFont;
+class QMessageBox;
 class QWidget;
+
+// The width a box needs for the window manager to show its title whole: the title in the
+// bold face of `font` and room for the title bar's icon and buttons.
+int titleBarWidth(const QString& title, const QFont& font);
+
+// Makes `box` at least as wide as its title needs.
+void fitTitle(QMessageBox& box);
 
 // Every message box of the program goes through this interface, so that tests can answer
 // them. The real implementation shows modal QMessageBoxes without icon.

@@ -9,8 +9,10 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "archive/model/workbook_data.h"
 #include "archive/workbook.h"
 #include "workbook_test_support.h"
 
@@ -174,6 +176,46 @@ TEST(AnchoredFixtures, ReorderedRowsCarryNoteBoxesAndPicturesInsideTheirRow) {
               "note 6 0 obj 2\n"
               "shape 1026 2-4:1-2 flags 2 obj 25 2\n"
               "shape 1030 6-6:3-4 flags 0 obj 8 6\n");
+}
+
+// crafted-excel-drawing: lo-anchored's drawing laid out as Excel writes it, one container over
+// MSODRAWING records between OBJ, TXO and CONTINUE records, the part of "Fisso" (flags 0, rows
+// 7-9) going on in a CONTINUE; "Logo" flags 2 (rows 7-8), "Terzo" flags 3 (rows 8-9), "Quarto"
+// flags 0 inside row 5. Each record keeps its length: the split points stay.
+TEST(AnchoredFixtures, ExcelsDrawingLayoutFollowsTheRowsAsItsFlagsSay) {
+    const auto splits = [](const Workbook& book) {
+        TempDir dir;
+        book.save(dir.path() / "splits.xls");
+        const Workbook saved = Workbook::open(dir.path() / "splits.xls");
+        std::vector<std::pair<std::uint16_t, std::uint32_t>> out;
+        for (const KeptRecord& record : saved.sheet("Clienti")->data().records) {
+            if (record.id == 0x00EC || record.id == 0x003C) out.push_back({record.id, record.size});
+        }
+        return out;
+    };
+    const Workbook original = Workbook::open(fixture("crafted-excel-drawing.xls"));
+    Workbook book = Workbook::open(fixture("crafted-excel-drawing.xls"));
+    book.sheet("Clienti")->deleteRow(4);
+    EXPECT_EQ(anchored(book, {"note", "shape 1026", "shape 1030", "shape 1031", "shape 1032",
+                              "shape 1033"}),
+              "note 2 0 obj 1\n"
+              "note 4 0 obj 2\n"
+              "shape 1026 0-2:1-2 flags 2 obj 25 2\n"
+              "shape 1030 5-7:3-4 flags 0 obj 8 6\n"
+              "shape 1031 5-6:3-3 flags 2 obj 8 7\n"
+              "shape 1032 7-8:3-3 flags 3 obj 8 8\n"
+              "shape 1033 3-3:3-3 flags 0 obj 8 9\n");
+    EXPECT_EQ(splits(book), splits(original));
+
+    // A sort carries the shape inside one row with it; those over several rows stay.
+    Workbook sorted = Workbook::open(fixture("crafted-excel-drawing.xls"));
+    sorted.sheet("Clienti")->permuteRows(2, 1, 13, std::vector<int>{7, 6, 5, 4, 3, 2, 1, 0});
+    EXPECT_EQ(anchored(sorted, {"shape 1030", "shape 1031", "shape 1032", "shape 1033"}),
+              "shape 1030 6-8:3-4 flags 0 obj 8 6\n"
+              "shape 1031 6-7:3-3 flags 2 obj 8 7\n"
+              "shape 1032 7-8:3-3 flags 3 obj 8 8\n"
+              "shape 1033 5-5:3-3 flags 0 obj 8 9\n");
+    EXPECT_EQ(splits(sorted), splits(original));
 }
 
 // The data sources that name "Clienti": lo-pivot's pivot table takes A1:C9 (its DCONREF in the

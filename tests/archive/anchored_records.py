@@ -147,7 +147,13 @@ def main():
     art = b""
     objects = []
     lines = []
+    previous = None
     for rid, body in recs:
+        # A CONTINUE right after an MSODRAWING goes on with the drawing.
+        if rid == 0x003C and previous == 0x00EC:
+            art += body
+            continue
+        previous = rid
         if rid == 0x01B0:
             lines.append("cfheader %d %s" % (struct.unpack_from("<H", body, 2)[0] >> 1,
                                              ranges(body, 12, 14)))

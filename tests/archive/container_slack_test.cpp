@@ -28,6 +28,7 @@ const std::vector<std::pair<std::string, std::string>> kSlackFixtures = {
     {"crafted-slack-directory-xlwt.xls", "xlwt-clienti.xls"},
     {"crafted-slack-fat-xlwt.xls", "xlwt-clienti.xls"},
     {"crafted-slack-fat-gnumeric.xls", "gnumeric-clienti.xls"},
+    {"crafted-slack-minitable.xls", "crafted-rewrapped.xls"},
 };
 
 void expectSameEntries(const std::vector<CompoundEntry>& got,
@@ -67,6 +68,23 @@ TEST(ContainerSlack, ReadsExactlyAsTheFileItWasMadeFrom) {
         EXPECT_EQ(saved.size() % 512, 0u);
         EXPECT_TRUE(saved == baseBook.toBytes());
     }
+}
+
+// BIFF8 records under Excel 5.0's stream name: read as the same workbook under that name, and
+// saved back under it.
+TEST(ContainerSlack, ABiff8StreamNamedBookIsReadAndSavedUnderItsName) {
+    const auto bytes = readBytes(fixture("crafted-book-biff8.xls"));
+    ASSERT_NE(readCompoundFile(bytes).findStream("Book"), nullptr);
+    const Workbook book = Workbook::fromBytes(bytes, "book");
+    const Workbook base = Workbook::fromBytes(readBytes(fixture("crafted-rewrapped.xls")), "base");
+    ASSERT_EQ(book.sheetCount(), base.sheetCount());
+    EXPECT_EQ(cellTexts(book.sheetAt(0)), cellTexts(base.sheetAt(0)));
+
+    const CompoundFile saved = readCompoundFile(book.toBytes());
+    EXPECT_NE(saved.findStream("Book"), nullptr);
+    EXPECT_EQ(saved.findStream("Workbook"), nullptr);
+    EXPECT_EQ(cellTexts(Workbook::fromBytes(book.toBytes(), "again").sheetAt(0)),
+              cellTexts(base.sheetAt(0)));
 }
 
 // The tail fixtures keep exactly the bytes of the last sector that something uses: one byte

@@ -191,6 +191,27 @@ TEST_F(FormulaFixtures, DeletedRowIsFollowedInTheGnumericWorkbook) {
     EXPECT_EQ(at(summary, 3, 1), "40");
 }
 
+// Names of several areas (crafted-union-names.xls: Totale is $B$2:$B$3,$B$5:$B$7, the print
+// titles $A:$B,$7:$8) follow a deletion area by area, as python3-xlrd and Gnumeric read them.
+TEST_F(FormulaFixtures, NamesOfSeveralAreasFollowTheDeletedRowAreaByArea) {
+    Workbook book = Workbook::open(fixture("crafted-union-names.xls"));
+    book.sheet("Clienti")->deleteRow(4);  // Delta, outside Totale
+    const auto path = save(book, "deleted.xls");
+    const std::string script =
+        "import sys, xlrd\n"
+        "b = xlrd.open_workbook(sys.argv[1])\n"
+        "for n in b.name_obj_list:\n"
+        "    if n.name in ('Totale', 'Print_Titles'):\n"
+        "        print(n.name, [r.coords[2:4] for r in n.result.value])\n";
+    const auto scriptPath = dir_.path() / "areas.py";
+    std::ofstream(scriptPath) << script;
+    EXPECT_EQ(run(std::string(CLIVARA_PYTHON3) + " '" + scriptPath.string() + "' '" +
+                  path.string() + "' 2>&1"),
+              "Totale [(1, 3), (3, 6)]\nPrint_Titles [(0, 65536), (5, 7)]\n");
+    // SUM(Totale): every customer's ID but Delta's, once Gnumeric recalculates.
+    EXPECT_EQ(at(recalculated(path, dir_.path() / "csv").at("Riepilogo"), 5, 1), "180");
+}
+
 // After the sort each formula sits in its customer's new row; relative references follow the
 // row as a copy would, absolute ones and references from elsewhere stay. The array formula over
 // two customers that the sort parts is the one formula left as values.

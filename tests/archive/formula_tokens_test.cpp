@@ -226,7 +226,7 @@ TEST(FormulaTokens, ThreeDReferencesFollowOnlyTheChangedSheet) {
     EXPECT_EQ(rewriteFormulaRows(absolute, how), RewriteResult::Changed);
 }
 
-TEST(FormulaTokens, MemoryAreasAndUnreadableTokensAreUnsafe) {
+TEST(FormulaTokens, MemoryAreasAndUnreadableTokensAreUnsafeUnionsFollow) {
     // A memory area token followed by the reference it caches: the cache would go stale.
     Bytes memory = join({Bytes{0x26, 0, 0, 0, 0, 5, 0}, ref(9)});
     const Bytes before = memory;
@@ -234,6 +234,36 @@ TEST(FormulaTokens, MemoryAreasAndUnreadableTokensAreUnsafe) {
     EXPECT_EQ(memory, before);
     // ... but untouched when nothing it holds moves.
     EXPECT_EQ(rewriteFormulaRows(memory, deletion(20)), RewriteResult::Unchanged);
+    // A union of areas (a print title "$A:$B,$7:$8", a name of several ranges) behind a memory
+    // function token holding only the union's length: each area follows on its own.
+    RowRewrite named = deletion(3);
+    named.localReferencesOnChangedSheet = false;
+    named.relative3dAreOffsets = true;
+    named.sheetOf = [](std::uint16_t) { return SheetTarget::Changed; };
+    const auto area3d = [](int first, int last) {
+        Bytes out{0x3B, 0, 0};
+        for (const int row : {first, last}) putU16(out, static_cast<std::uint16_t>(row));
+        putU16(out, 2);
+        putU16(out, 2);
+        return out;
+    };
+    for (const std::uint8_t memoryToken : {0x29, 0x49, 0x28, 0x27}) {
+        SCOPED_TRACE(memoryToken);
+        const Bytes areas = join({area3d(1, 2), area3d(5, 7), area3d(0, 0xFFFF), Bytes{0x10}});
+        // The function form holds the length alone, the others 4 bytes before it.
+        Bytes unionOf{memoryToken};
+        if ((memoryToken & 0x1F) != 0x09) unionOf.resize(5, 0);
+        putU16(unionOf, static_cast<std::uint16_t>(areas.size()));
+        const std::size_t head = unionOf.size();
+        unionOf.insert(unionOf.end(), areas.begin(), areas.end());
+        ASSERT_EQ(rewriteFormulaRows(unionOf, named), RewriteResult::Changed);
+        EXPECT_EQ(readU16(unionOf, head + 3), 1);  // above the row: stays
+        EXPECT_EQ(readU16(unionOf, head + 5), 2);
+        EXPECT_EQ(readU16(unionOf, head + 14), 4);  // below: one up
+        EXPECT_EQ(readU16(unionOf, head + 16), 6);
+        EXPECT_EQ(readU16(unionOf, head + 27), 0xFFFF);  // whole columns stay whole
+        EXPECT_EQ(unionOf[head - 2], areas.size());
+    }
     Bytes cut = ref(9);
     cut.pop_back();
     EXPECT_EQ(rewriteFormulaRows(cut, deletion(2)), RewriteResult::Unsafe);

@@ -346,6 +346,45 @@ TEST(SharedStrings, AddReusesPlainStringsAndKeepsIndexes) {
     EXPECT_EQ(back.text(1004), "999");
 }
 
+// The lookup built on another thread gives what add() would have built itself, whether the
+// table is added to, copied, moved, cut back or dropped while it is being built.
+TEST(SharedStrings, LookupBuiltInTheBackgroundAnswersAsItsOwn) {
+    Bytes body = sstHeader(20000, 20000);
+    for (int i = 0; i < 20000; ++i) putCompressed(body, "c" + std::to_string(i));
+    std::vector<Bytes> bodies = sstBodies(parseBodies({body}).serialize(20000, 0));
+    for (int next = 0; next < 5; ++next) {
+        SCOPED_TRACE(next);
+        SharedStrings table = parseBodies(bodies);
+        table.buildLookupInBackground();
+        switch (next) {
+            case 0:  // an existing text, then a new one
+                EXPECT_EQ(table.add("c19999"), 19999u);
+                EXPECT_EQ(table.add("nuovo"), 20000u);
+                break;
+            case 1: {  // a copy made meanwhile has the lookup too
+                SharedStrings copy = table;
+                EXPECT_EQ(copy.add("c7"), 7u);
+                break;
+            }
+            case 2: {  // moved away meanwhile
+                SharedStrings moved = std::move(table);
+                EXPECT_EQ(moved.add("c123"), 123u);
+                break;
+            }
+            case 3:  // cut back meanwhile: the lookup forgets the strings that went
+                table.truncate(10);
+                EXPECT_EQ(table.add("c15"), 10u);
+                break;
+            default:  // dropped meanwhile
+                break;
+        }
+    }
+    SharedStrings twice = parseBodies(bodies);
+    twice.buildLookupInBackground();
+    twice.buildLookupInBackground();
+    EXPECT_EQ(twice.add("c0"), 0u);
+}
+
 // Damaged tables either parse or are refused with FormatViolation; nothing else escapes.
 TEST(SharedStrings, DamagedBytesAreRefusedCleanly) {
     SharedStrings table;

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "register/customer_fields.h"
 #include "register/field_hint.h"
+#include "register/provinces.h"
 
 namespace {
 
@@ -61,5 +63,13 @@ INSTANTIATE_TEST_SUITE_P(
         Case{kProvinceColumn, "CI", "", ""}, Case{kProvinceColumn, "EE", "", ""},
         Case{kProvinceColumn, "XX", "", "Sigla di provincia sconosciuta: XX"},
         Case{kNameColumn, "anything", "", ""}));
+
+// A known abbreviation is stored in capitals; any other text stays as typed.
+TEST(ProvinceAsStored, CapitalisesKnownAbbreviationsOnly) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"mi", "MI"}, {"Mi", "MI"},   {"ee", "EE"},         {"RM", "RM"}, {"m", "m"},
+        {"xx", "xx"}, {"mil", "mil"}, {"Zurigo", "Zurigo"}, {"", ""}};
+    for (const auto& [typed, stored] : cases) EXPECT_EQ(provinceAsStored(typed), stored) << typed;
+}
 
 }  // namespace

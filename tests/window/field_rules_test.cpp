@@ -65,6 +65,19 @@ class FieldRulesTest : public QObject {
         QCOMPARE(taxCode->cursorPosition(), 1);
     }
 
+    void provinceAbbreviationTurnsCapitalOnceKnown() {
+        QLineEdit* province = form_->Text7;
+        province->setFocus();
+        QTest::keyClick(province, 'm');
+        QCOMPARE(province->text(), QStringLiteral("m"));  // not yet an abbreviation
+        QTest::keyClick(province, 'i');
+        QCOMPARE(province->text(), QStringLiteral("MI"));
+        QCOMPARE(province->cursorPosition(), 2);
+        province->clear();
+        QTest::keyClicks(province, QStringLiteral("Zug"));
+        QCOMPARE(province->text(), QStringLiteral("Zug"));
+    }
+
     void pastedTaxCodeTurnsCapitalAndDigitsStay() {
         QLineEdit* taxCode = form_->Text10;
         taxCode->setFocus();

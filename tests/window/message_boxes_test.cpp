@@ -19,6 +19,8 @@ struct SeenBox {
     QMessageBox::Icon icon = QMessageBox::Information;
     QList<QMessageBox::StandardButton> buttons;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    int width = 0;
+    int titleNeeds = 0;
 };
 
 // Waits for the modal box, notes what it shows, then presses key in it.
@@ -34,6 +36,8 @@ void answerNextBox(SeenBox& seen, Qt::Key key) {
         seen.title = box->windowTitle();
         seen.text = box->text();
         seen.icon = box->icon();
+        seen.width = box->width();
+        seen.titleNeeds = titleBarWidth(box->windowTitle(), box->font());
         for (QAbstractButton* button : box->buttons()) {
             seen.buttons.append(box->standardButton(button));
         }
@@ -86,6 +90,28 @@ class MessageBoxesTest : public QObject {
         QCOMPARE(seen.icon, QMessageBox::NoIcon);
         QCOMPARE(seen.title, QStringLiteral("Clivara 2008"));
         QCOMPARE(seen.text, text);
+    }
+
+    // A short text makes a narrow box: every kind is still as wide as its title needs.
+    void everyBoxIsAsWideAsItsTitleNeeds() {
+        ModalMessageBoxes boxes;
+        const QString longTitle = QStringLiteral("Clivara 2008 - Archivio non salvato, riprova");
+        for (const QString& title : {QString(), longTitle}) {
+            SeenBox report, question, cautious;
+            answerNextBox(report, Qt::Key_Return);
+            boxes.inform(nullptr, title, QStringLiteral("Sì"));
+            answerNextBox(question, Qt::Key_Escape);
+            boxes.askYesNo(nullptr, title, QStringLiteral("Sì?"));
+            answerNextBox(cautious, Qt::Key_Escape);
+            boxes.askYesNoDefaultNo(nullptr, title, QStringLiteral("Sì?"));
+            for (const SeenBox* seen : {&report, &question, &cautious}) {
+                QVERIFY2(seen->width >= seen->titleNeeds, qPrintable(QStringLiteral("%1: %2 < %3")
+                                                                         .arg(seen->title)
+                                                                         .arg(seen->width)
+                                                                         .arg(seen->titleNeeds)));
+            }
+            QVERIFY(report.titleNeeds > titleBarWidth(QStringLiteral("Clivara"), QFont()));
+        }
     }
 };
 

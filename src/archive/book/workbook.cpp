@@ -508,6 +508,10 @@ const Sheet* Workbook::sheet(std::string_view name) const {
     return const_cast<Workbook*>(this)->sheet(name);
 }
 
+void Workbook::prepareForChanges() {
+    if (data_->strings) data_->strings->buildLookupInBackground();
+}
+
 bool Workbook::uses1904DateSystem() const {
     return data_->dateSystem1904;
 }

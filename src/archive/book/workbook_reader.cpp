@@ -635,19 +635,27 @@ std::unique_ptr<WorkbookData> readWorkbook(std::span<const std::uint8_t> bytes,
         }
         CompoundEntry* workbook = container.findStream("Workbook");
         if (workbook == nullptr) {
-            if (container.findStream("Book") != nullptr) {
+            // The format is the first BOF's, not the stream's name: a "Book" stream may hold
+            // BIFF8 and is then read, and saved back, under the name it has.
+            workbook = container.findStream("Book");
+            if (workbook == nullptr) {
+                throw ArchiveError(ArchiveProblem::NotExcel,
+                                   messages::notExcel(displayName, false));
+            }
+            if (!startsWithBiff8Bof(workbook->data)) {
                 throw ArchiveError(ArchiveProblem::OldFormat, messages::oldFormat(displayName));
             }
-            throw ArchiveError(ArchiveProblem::NotExcel, messages::notExcel(displayName, false));
         }
         book->streamName = workbook->name;
         book->stream = std::make_shared<const std::vector<std::uint8_t>>(std::move(workbook->data));
         workbook->data.clear();
         workbook->data.shrink_to_fit();
         // A dual-format file's old stream would no longer match what is saved: drop it.
-        std::erase_if(container.entries, [](const CompoundEntry& entry) {
-            return !entry.isStorage && asciiEqualNoCase(entry.name, "Book");
-        });
+        if (!asciiEqualNoCase(book->streamName, "Book")) {
+            std::erase_if(container.entries, [](const CompoundEntry& entry) {
+                return !entry.isStorage && asciiEqualNoCase(entry.name, "Book");
+            });
+        }
         book->container = std::make_shared<const CompoundFile>(std::move(container));
         readStream(*book);
     } catch (const NotCompoundFile&) {

@@ -61,14 +61,16 @@ std::size_t classifiedSize(std::uint8_t base, TokenKind& kind) {
         case 0x26:
             kind = TokenKind::Memory;
             return 7;  // memory area
+        // The other memory tokens hold only the length of the subexpression after them (a
+        // name's union of areas is one): same-sized rewrites of that subexpression keep it.
         case 0x27:
-            kind = TokenKind::Memory;
+            kind = TokenKind::Other;
             return 7;  // memory error
         case 0x28:
-            kind = TokenKind::Memory;
+            kind = TokenKind::Other;
             return 7;  // memory, no memory
         case 0x29:
-            kind = TokenKind::Memory;
+            kind = TokenKind::Other;
             return 3;  // memory function
         case 0x2A:
             kind = TokenKind::RefError;

@@ -33,4 +33,10 @@ std::optional<std::string> oldestExcelVersion(std::span<const std::uint8_t> byte
     }
 }
 
+bool startsWithBiff8Bof(std::span<const std::uint8_t> stream) {
+    // BOF id 0x0809, a body of at least the version and kind words, version 0x0600.
+    return stream.size() >= 8 && le16(stream, 0) == 0x0809 && le16(stream, 2) >= 4 &&
+           le16(stream, 4) == 0x0600;
+}
+
 }  // namespace clivara::archive

@@ -4,6 +4,8 @@
 #include <functional>
 #include <limits>
 #include <stdexcept>
+#include <system_error>
+#include <utility>
 
 #include "archive/container/format_violation.h"
 #include "archive/records/biff_stream.h"
@@ -249,6 +251,66 @@ void SharedStrings::growLookup() {
     }
 }
 
+SharedStrings::SharedStrings(const SharedStrings& other) {
+    other.waitForLookup();
+    arena_ = other.arena_;
+    offsets_ = other.offsets_;
+    extras_ = other.extras_;
+    extraBytes_ = other.extraBytes_;
+    lookup_ = other.lookup_;
+    lookupUsed_ = other.lookupUsed_;
+}
+
+SharedStrings& SharedStrings::operator=(const SharedStrings& other) {
+    if (this != &other) *this = SharedStrings(other);
+    return *this;
+}
+
+SharedStrings::SharedStrings(SharedStrings&& other) noexcept {
+    *this = std::move(other);
+}
+
+SharedStrings& SharedStrings::operator=(SharedStrings&& other) noexcept {
+    if (this == &other) return *this;
+    waitForLookup();
+    other.waitForLookup();
+    arena_ = std::move(other.arena_);
+    offsets_ = std::move(other.offsets_);
+    extras_ = std::move(other.extras_);
+    extraBytes_ = std::move(other.extraBytes_);
+    lookup_ = std::move(other.lookup_);
+    lookupUsed_ = other.lookupUsed_;
+    other.offsets_.assign(1, 0);
+    other.lookupUsed_ = 0;
+    return *this;
+}
+
+SharedStrings::~SharedStrings() {
+    waitForLookup();
+}
+
+void SharedStrings::waitForLookup() const {
+    if (building_.valid()) building_.wait();
+}
+
+void SharedStrings::buildLookupInBackground() {
+    waitForLookup();
+    if (!lookup_.empty()) return;
+    try {
+        building_ = std::async(std::launch::async, [this] {
+            try {
+                buildLookup();
+            } catch (...) {
+                // Out of memory: add() tries again, and reports it there.
+                lookup_.clear();
+                lookupUsed_ = 0;
+            }
+        });
+    } catch (const std::system_error&) {
+        // no thread to be had: add() builds the lookup itself
+    }
+}
+
 void SharedStrings::buildLookup() {
     std::size_t capacity = 16;
     while (capacity < std::size_t{size()} * 2) capacity *= 2;
@@ -268,6 +330,7 @@ std::uint32_t SharedStrings::add(std::string_view utf8) {
     if (utf16Length(utf8) > kMaxAddedLength) {
         throw std::length_error("text longer than 32767 characters");
     }
+    waitForLookup();
     if (lookup_.empty()) buildLookup();
     const std::size_t mask = lookup_.size() - 1;
     for (std::size_t slot = hashText(utf8) & mask; lookup_[slot] != 0; slot = (slot + 1) & mask) {
@@ -286,6 +349,7 @@ std::uint32_t SharedStrings::add(std::string_view utf8) {
 }
 
 void SharedStrings::truncate(std::uint32_t count) {
+    waitForLookup();
     if (count >= size()) return;
     arena_.resize(offsets_[count]);
     offsets_.resize(std::size_t{count} + 1);

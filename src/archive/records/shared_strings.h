@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
 #include <span>
 #include <string>
 #include <string_view>
@@ -13,6 +14,14 @@ namespace clivara::archive {
 // Rich-text runs and phonetic blocks of existing strings are kept and written back.
 class SharedStrings {
   public:
+    SharedStrings() = default;
+    // Copies and moves wait for a lookup being built in the background, as does the end.
+    SharedStrings(const SharedStrings& other);
+    SharedStrings& operator=(const SharedStrings& other);
+    SharedStrings(SharedStrings&& other) noexcept;
+    SharedStrings& operator=(SharedStrings&& other) noexcept;
+    ~SharedStrings();
+
     // Parses the body of the SST record followed by the bodies of the CONTINUE records that
     // follow it, in order. Raises FormatViolation on anything malformed.
     static SharedStrings parse(std::span<const std::span<const std::uint8_t>> bodies);
@@ -36,6 +45,10 @@ class SharedStrings {
     }
     // The index of an existing plain string with this text, or of a newly appended one.
     std::uint32_t add(std::string_view utf8);
+    // Builds add()'s lookup of the strings on another thread, so that the first add() finds it
+    // ready (or waits only for the rest of it). Reading the strings meanwhile is safe; add(),
+    // truncate(), a copy, a move and the end wait for it.
+    void buildLookupInBackground();
 
     // Forgets every string from index `count` on: the strings appended since the table had
     // that size. Going back to an earlier state needs no copy of the table, as it only grows.
@@ -63,6 +76,7 @@ class SharedStrings {
     void write(std::vector<std::uint8_t>& out, std::uint32_t totalReferences,
                std::uint64_t streamOffset) const;
     void buildLookup();
+    void waitForLookup() const;
     void insertLookup(std::uint32_t index);
     void growLookup();
 
@@ -74,6 +88,7 @@ class SharedStrings {
     // first add().
     std::vector<std::uint32_t> lookup_;
     std::size_t lookupUsed_ = 0;
+    mutable std::future<void> building_;  // the lookup being built in the background, if so
 };
 
 }  // namespace clivara::archive

@@ -7,8 +7,12 @@
 // (OfficeArtClientAnchorSheet: flags, then first column, offset, first row, offset, last column,
 // offset, last row, offset, 16 bits each).
 //
+// A part longer than a record holds goes on in CONTINUE records right after its MSODRAWING;
+// those are parts of the drawing like the MSODRAWING records.
+//
 // Here the joined bytes are read, anchors are changed in place, whole shapes are cut out, and
-// each MSODRAWING record gets back what is left of its part.
+// each MSODRAWING and CONTINUE record gets back what is left of its part, so the records keep
+// their split points.
 
 #include "archive/rows/drawing_anchors.h"
 
@@ -62,8 +66,9 @@ struct Shape {
     std::uint16_t objectType = 0;
 };
 
-struct Piece {  // the part of the joined bytes that one MSODRAWING record holds
+struct Piece {  // the part of the joined bytes that one MSODRAWING or its CONTINUE holds
     std::size_t record, begin, end;
+    bool continuation = false;  // a CONTINUE after an MSODRAWING
 };
 
 struct Drawing {
@@ -163,12 +168,15 @@ std::optional<Drawing> readDrawing(SheetData& sheet) {
         }
         if (record.id == rec::kEof) --depth;
         bool attach = false;
-        if (record.id == rec::kMsoDrawing) {
+        const bool continuation = record.id == rec::kContinue && previous == rec::kMsoDrawing;
+        if (record.id == rec::kMsoDrawing || continuation) {
             const auto body = editor.body(record);
-            drawing.pieces.push_back({i, drawing.bytes.size(), drawing.bytes.size() + body.size()});
+            drawing.pieces.push_back(
+                {i, drawing.bytes.size(), drawing.bytes.size() + body.size(), continuation});
             drawing.bytes.insert(drawing.bytes.end(), body.begin(), body.end());
-        } else if (record.id == rec::kContinue && previous == rec::kMsoDrawing) {
-            return std::nullopt;  // a drawing continued in CONTINUE records
+            previous = rec::kMsoDrawing;  // a further CONTINUE goes on with the drawing
+            previousAttached = false;
+            continue;
         } else if (started && (record.id == rec::kObj || record.id == rec::kTxo ||
                                (record.id == rec::kContinue && previousAttached))) {
             attached.emplace_back(i, drawing.bytes.size());
@@ -274,6 +282,7 @@ void writeDrawing(SheetData& sheet, const Drawing& drawing, std::span<const std:
         patchU32(bytes, drawing.counts, shapes > removedShapes ? shapes - removedShapes : 0);
     }
     RecordEditor editor(sheet);
+    bool headDropped = false;  // the MSODRAWING before the CONTINUEs that follow went
     for (const Piece& piece : drawing.pieces) {
         std::vector<std::uint8_t> body;
         bool same = true;
@@ -281,12 +290,18 @@ void writeDrawing(SheetData& sheet, const Drawing& drawing, std::span<const std:
             if (keep[b]) body.push_back(bytes[b]);
             same = same && keep[b] && bytes[b] == original[b];
         }
-        if (same) continue;
+        if (!piece.continuation) headDropped = false;
         if (body.empty()) {
             dropRecord[piece.record] = true;
-        } else {
-            sheet.records[piece.record] = editor.replaced(sheet.records[piece.record], body);
+            if (!piece.continuation) headDropped = true;
+            continue;
         }
+        if (same && !headDropped) continue;
+        KeptRecord record = sheet.records[piece.record];
+        // A CONTINUE whose MSODRAWING went holds the start of what is left: it becomes one.
+        if (headDropped) record.id = rec::kMsoDrawing;
+        headDropped = false;
+        sheet.records[piece.record] = editor.replaced(record, body);
     }
     if (removedShapes == 0) return;
     // The saved selection of shapes may name a shape that went: the sheet opens with none.
