@@ -128,6 +128,7 @@ bool ArchiveFollower::reload() {
     }
 
     form_.ArchiveBook = std::move(fresh);
+    Q_EMIT form_.registerChanged();  // the views over the register read the new one
     try {
         form_.ReloadCustomerList();
     } catch (const std::exception&) {

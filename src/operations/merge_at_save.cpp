@@ -8,7 +8,9 @@
 
 #include "operations/desk_lock.h"
 #include "operations/recovery.h"
+#include "register/change_history.h"
 #include "window/form1.h"
+#include "window/undo_actions.h"
 
 namespace clivara::operations {
 
@@ -116,6 +118,12 @@ QString mergeOtherDesksSave(Form1& form) {
     const customers::DeskMergeReport report = customers::mergeOurChanges(
         merged, *recovery->openedBook, *form.ArchiveBook, mark.toStdString());
     form.ArchiveBook = std::move(merged);
+    // The steps recorded so far name rows of the workbook just replaced.
+    if (form.changeHistory) {
+        form.changeHistory->forgetAll();
+        updateUndoActions(form);
+    }
+    Q_EMIT form.registerChanged();
     recovery->openedBook = std::move(theirs);
     recovery->openedFile = *now;
     return mergeReportText(report);

@@ -174,4 +174,11 @@ std::size_t ChangeHistory::memoryBytes() const {
     return bytes;
 }
 
+void ChangeHistory::forgetAll() {
+    entries_.clear();
+    pending_.clear();
+    done_ = 0;
+    lostOrigin_ = true;
+}
+
 }  // namespace clivara::customers

@@ -52,6 +52,9 @@ class ChangeHistory {
     // True when the workbook is the one that was opened: every change was undone, and none
     // that could not be taken back was ever made.
     bool atOpenedState() const { return done_ == 0 && !lostOrigin_; }
+    // The workbook was replaced by another (another desk's save with our changes merged onto
+    // it): no step can be taken back on it.
+    void forgetAll();
     // Bytes the history holds.
     std::size_t memoryBytes() const;
 

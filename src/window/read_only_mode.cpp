@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include "window/form1.h"
+#include "window/undo_actions.h"
 
 namespace {
 
@@ -23,6 +24,8 @@ void Form1::setArchiveReadOnly(bool readOnly) {
     for (QAction* entry : archiveChangingEntries_) {
         entry->setEnabled(!readOnly);
     }
+    // Nothing to take back read-only, and nothing may be made again.
+    allowUndoActions(*this, !readOnly);
 }
 
 void Form1::addArchiveChangingEntry(QAction* entry) {

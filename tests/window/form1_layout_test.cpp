@@ -144,11 +144,10 @@ class Form1LayoutTest : public QObject {
             return captions;
         };
         QCOMPARE(captionsOf(form.mnuEsci), QStringList({"Esci"}));
-        QCOMPARE(
-            captionsOf(form.Mnu),
-            QStringList({"Aggiungi Cliente", "Modifica Cliente", "Elimina Cliente", "Pulisci Campi",
-                         "Stampa Elenco Clienti", "Stampa Etichette", "Cerca Cliente...", "",
-                         "Annulla", "Ripeti"}));
+        QCOMPARE(captionsOf(form.Mnu),
+                 QStringList({"Aggiungi Cliente", "Modifica Cliente", "Elimina Cliente",
+                              "Pulisci Campi", "Stampa Elenco Clienti", "Stampa Etichette",
+                              "Cerca Cliente...", "", "Annulla", "Ripeti"}));
         QCOMPARE(captionsOf(form.MnuPra), QStringList({"Pratica"}));
         // The search, "Annulla" and "Ripeti" are the entries with shortcuts; the last two are
         // disabled while there is nothing to take back or make again.
