@@ -56,6 +56,7 @@ void drawLabels(const customers::LabelRun& run, const std::vector<std::vector<st
     for (std::size_t label = 0; label < labels.size(); ++label) {
         const customers::LabelPlace place = run.place(label);
         for (; sheet < place.sheet; ++sheet) {
+            text.flush();
             cairo_show_page(cr);
         }
         const double used = customers::fitLabel(labels[label], width, height, typesetter, drawn);
@@ -69,6 +70,7 @@ void drawLabels(const customers::LabelRun& run, const std::vector<std::vector<st
         }
     }
     // The last sheet (or the only one, empty, for no labels).
+    text.flush();
     cairo_show_page(cr);
 }
 

@@ -227,6 +227,7 @@ void ListDocument::draw() {
         text_.draw(body_, kMargin + (pageWidth_ - text_.width(body_, pageText)) / 2,
                    kMargin + pageHeight_ - text_.descent(body_), pageText);
 
+        text_.flush();
         cairo_set_line_width(cr_, 0.8);
         cairo_move_to(cr_, kMargin, kMargin + headingBottom);
         cairo_line_to(cr_, kMargin + pageWidth_, kMargin + headingBottom);

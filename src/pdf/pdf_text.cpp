@@ -214,21 +214,32 @@ void PdfText::draw(const Font& font, double x, double baseline, std::string_view
         return;
     }
     if (glyphsFor(font, text)) {
-        for (cairo_glyph_t& glyph : glyphs_) {
-            glyph.x += x;
-            glyph.y = baseline;
+        if (pendingFont_ != &font) {
+            flush();
+            pendingFont_ = &font;
         }
-        if (current_ != &font) {
-            cairo_set_scaled_font(cr_, font.scaled);
-            current_ = &font;
+        for (const cairo_glyph_t& glyph : glyphs_) {
+            pending_.push_back({glyph.index, glyph.x + x, baseline});
         }
-        cairo_show_glyphs(cr_, glyphs_.data(), static_cast<int>(glyphs_.size()));
         return;
     }
+    flush();
     PangoLayout* layout = layoutFor(font, text, 0);
     cairo_move_to(cr_, x, baseline);
     pango_cairo_show_layout_line(cr_, pango_layout_get_line_readonly(layout, 0));
     current_ = nullptr;
+}
+
+void PdfText::flush() {
+    if (pending_.empty()) {
+        return;
+    }
+    if (current_ != pendingFont_) {
+        cairo_set_scaled_font(cr_, pendingFont_->scaled);
+        current_ = pendingFont_;
+    }
+    cairo_show_glyphs(cr_, pending_.data(), static_cast<int>(pending_.size()));
+    pending_.clear();
 }
 
 std::vector<std::string> PdfText::wrap(const Font& font, std::string_view text, double width) {

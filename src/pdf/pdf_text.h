@@ -32,8 +32,11 @@ class PdfText {
     double lineSpacing(const Font& font) const;
     // The width of a text of one line.
     double width(const Font& font, std::string_view text);
-    // Draws a text of one line with its baseline's left end at (x, baseline).
+    // Draws a text of one line with its baseline's left end at (x, baseline). The glyph runs
+    // of one font are gathered and drawn together, at the latest by flush.
     void draw(const Font& font, double x, double baseline, std::string_view text);
+    // Draws what draw has gathered: before the page ends or anything else is drawn.
+    void flush();
     // The text broken into lines no wider than width: at its line breaks, at word boundaries,
     // and anywhere inside a word longer than the line; without the spaces that ended them.
     std::vector<std::string> wrap(const Font& font, std::string_view text, double width);
@@ -51,6 +54,8 @@ class PdfText {
     std::map<std::pair<int, bool>, std::unique_ptr<Font>> fonts_;
     std::vector<cairo_glyph_t> glyphs_;
     double runWidth_ = 0;
+    std::vector<cairo_glyph_t> pending_;  // gathered by draw, in pendingFont_
+    const Font* pendingFont_ = nullptr;
     const Font* current_ = nullptr;  // the font set on the context, null after Pango drew
 };
 
