@@ -133,6 +133,8 @@ class PdfText::Font {
 PdfText::PdfText(cairo_t* cr) : cr_(cr) {
     context_ = pango_cairo_create_context(cr_);
     pango_cairo_context_set_resolution(context_, 72);
+    // Positions as the font gives them, not rounded to whole points, as the glyph runs have.
+    pango_context_set_round_glyph_positions(context_, FALSE);
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
@@ -196,7 +198,16 @@ PangoLayout* PdfText::layoutFor(const Font& font, std::string_view text, double 
     pango_layout_set_font_description(layout_, font.description);
     pango_layout_set_width(
         layout_, wrapWidth > 0 ? static_cast<int>(std::floor(wrapWidth * PANGO_SCALE)) : -1);
-    pango_layout_set_text(layout_, text.data(), static_cast<int>(text.size()));
+    const auto length = static_cast<gssize>(text.size());
+    if (g_utf8_validate(text.data(), length, nullptr)) {
+        pango_layout_set_text(layout_, text.data(), static_cast<int>(length));
+    } else {
+        // Pango takes only well-formed text (and would put the PDF in error): a byte that
+        // starts no character becomes U+FFFD.
+        gchar* valid = g_utf8_make_valid(text.data(), length);
+        pango_layout_set_text(layout_, valid, -1);
+        g_free(valid);
+    }
     return layout_;
 }
 
