@@ -3,7 +3,7 @@
 # and etichette (read, lay out, write the PDF) against LibreOffice exporting the same archive to
 # PDF (soffice --headless --convert-to pdf), in the same run; medians of three whole-process runs, LibreOffice's
 # profile made by a first run that is not counted. Also the steps inside our process
-# (print_probe). Usage: bench/run_print_benchmark.sh [BUILD_DIR] [CUSTOMERS]
+# (print_probe, with the window's Qt painter). Usage: bench/run_print_benchmark.sh [BUILD_DIR] [CUSTOMERS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -47,7 +47,8 @@ lo_ms=$(median_ms lo)
 lo_pages=$(pdfinfo "$work/lo/Archivio.pdf" | awk '/^Pages:/ {print $2}')
 
 echo "elenco clienti in PDF, $count clienti:"
-echo "  clivara-archivio elenco: ${ours_ms} ms, $ours_pages pagine (lettura ${read_ms} ms, impaginazione ${layout_ms} ms, pagine ${paint_ms} ms)"
+echo "  clivara-archivio elenco (cairo e Pango): ${ours_ms} ms, $ours_pages pagine"
+echo "  la stessa lista col painter Qt della finestra (print_probe): lettura ${read_ms} ms, impaginazione ${layout_ms} ms, pagine ${paint_ms} ms"
 echo "  clivara-archivio etichette (3x8): ${labels_ms} ms, $labels_pages pagine"
 echo "  soffice --convert-to pdf: ${lo_ms} ms, $lo_pages pagine"
 echo "  rapporto elenco: $(awk "BEGIN{printf \"%.1f\", $lo_ms/($ours_ms>0?$ours_ms:1)}")x"

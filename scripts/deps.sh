@@ -3,7 +3,7 @@
 # only when some are missing. As root it runs apt-get itself; otherwise it prints the command.
 set -euo pipefail
 
-build_packages=(build-essential cmake pkg-config libgsf-1-dev libicu-dev qt6-base-dev
+build_packages=(build-essential cmake pkg-config libgsf-1-dev libicu-dev libcairo2-dev libpango1.0-dev qt6-base-dev
     qt6-translations-l10n libgl-dev libsqlite3-dev fonts-dejavu-core fonts-wqy-microhei
     fonts-symbola)
 test_packages=(libgtest-dev libbenchmark-dev python3 python3-xlrd python3-xlwt gnumeric xvfb

@@ -223,35 +223,26 @@ ListLayoutPtr layOutCustomerList(const CustomerList& list, QPagedPaintDevice& de
     const double columnGap = 4 * point;
     const auto total = static_cast<int>(customers);
     std::vector<float> widths(customers * kListColumnCount, 0.0F);
-    std::array<customers::ColumnNeed, kListColumnCount> needs{};
     for (std::size_t i = 0; i < customers; ++i) {
         if (i % kProgressStep == 0 && progress && !progress(static_cast<int>(i / 2), total)) {
             return nullptr;
         }
         for (std::size_t c = 0; c < kListColumnCount; ++c) {
             const std::string& text = list.cell(i, c);
-            if (text.empty()) {
-                continue;
+            if (!text.empty()) {
+                widths[i * kListColumnCount + c] =
+                    static_cast<float>(widestLine(cellString(text), l.bodyMetrics));
             }
-            const double width = widestLine(cellString(text), l.bodyMetrics);
-            widths[i * kListColumnCount + c] = static_cast<float>(width);
-            needs[c].widest = std::max(needs[c].widest, width + columnGap);
         }
     }
-    std::vector<float> column(customers);
+    std::array<double, kListColumnCount> headingWidths{};
     for (std::size_t c = 0; c < kListColumnCount; ++c) {
         l.headings[c] = QString::fromUtf8(kListColumns[c].heading.data(),
                                           static_cast<qsizetype>(kListColumns[c].heading.size()));
-        needs[c].least = l.headingMetrics.horizontalAdvance(l.headings[c]) + columnGap;
-        if (customers > 0) {
-            for (std::size_t i = 0; i < customers; ++i) {
-                column[i] = widths[i * kListColumnCount + c];
-            }
-            const auto ninth = column.begin() + static_cast<std::ptrdiff_t>(customers * 9 / 10);
-            std::nth_element(column.begin(), ninth, column.end());
-            needs[c].typical = *ninth + columnGap;
-        }
+        headingWidths[c] = l.headingMetrics.horizontalAdvance(l.headings[c]);
     }
+    const std::array<customers::ColumnNeed, kListColumnCount> needs =
+        customers::listColumnNeeds(widths, headingWidths, columnGap);
     const std::array<double, kListColumnCount> columnWidths =
         customers::shareListWidth(l.pageWidth, needs);
     double left = 0;

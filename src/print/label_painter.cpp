@@ -23,17 +23,7 @@ namespace {
 using customers::LabelPlace;
 using customers::LabelRun;
 
-// The type sizes, in points: a line is drawn at the base size when it fits, else smaller in
-// quarter points down to the floor, below which it wraps. A label whose lines are still taller
-// than its room is drawn smaller as a whole, down to the least size.
-constexpr double kBaseSize = 10;
-constexpr double kFloorSize = 7;
-constexpr double kLeastSize = 3;
 constexpr double kStep = 0.25;
-
-double stepDown(double size) {
-    return std::floor(size / kStep) * kStep;
-}
 
 // The fonts of the labels by size, with their metrics on the device: the first line (the
 // Ragione Sociale) in bold.
@@ -70,66 +60,39 @@ class LabelFonts {
     std::map<std::pair<int, bool>, std::unique_ptr<Entry>> cache_;
 };
 
-// One line as drawn on a label.
-struct DrawnLine {
-    QString text;
-    double size = kBaseSize;
-    bool bold = false;
+// Measures and wraps the labels' lines with the fonts on the device.
+class QtLabelTypesetter final : public customers::LabelTypesetter {
+  public:
+    explicit QtLabelTypesetter(LabelFonts& fonts) : fonts_(fonts) {}
+
+    double advance(const std::string& text, double size, bool bold) override {
+        return fonts_.at(size, bold).metrics.horizontalAdvance(QString::fromStdString(text));
+    }
+    double lineSpacing(double size, bool bold) override {
+        return fonts_.at(size, bold).metrics.lineSpacing();
+    }
+    std::vector<std::string> wrap(const std::string& text, double size, bool bold,
+                                  double width) override {
+        const QString string = QString::fromStdString(text);
+        QTextLayout layout(string, fonts_.at(size, bold).font, fonts_.device());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.setCacheEnabled(false);
+        std::vector<std::string> pieces;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            pieces.push_back(
+                string.mid(line.textStart(), line.textLength()).trimmed().toStdString());
+        }
+        layout.endLayout();
+        return pieces;
+    }
+
+  private:
+    LabelFonts& fonts_;
 };
-
-// A line broken into pieces no wider than width (at spaces, inside a word wider than that).
-void wrapLine(const QString& text, const LabelFonts::Entry& entry, QPaintDevice* device,
-              double width, double size, bool bold, std::vector<DrawnLine>& out) {
-    QTextLayout layout(text, entry.font, device);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.setCacheEnabled(false);
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        out.push_back({text.mid(line.textStart(), line.textLength()).trimmed(), size, bold});
-    }
-    layout.endLayout();
-}
-
-// The lines of one label fitted into width x height (device pixels); the height they take.
-double fitLabel(const std::vector<QString>& lines, LabelFonts& fonts, double width, double height,
-                std::vector<DrawnLine>& out) {
-    double limit = kBaseSize;
-    for (;;) {
-        out.clear();
-        double used = 0;
-        const double floor = std::min(kFloorSize, limit);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            const bool bold = i == 0;
-            double size = limit;
-            double advance = fonts.at(size, bold).metrics.horizontalAdvance(lines[i]);
-            if (advance > width) {
-                // The advance grows with the size: start from the size that should fit.
-                size = std::max(floor, std::min(size, stepDown(size * width / advance)));
-                advance = fonts.at(size, bold).metrics.horizontalAdvance(lines[i]);
-                while (advance > width && size > floor) {
-                    size = std::max(floor, size - kStep);
-                    advance = fonts.at(size, bold).metrics.horizontalAdvance(lines[i]);
-                }
-            }
-            const LabelFonts::Entry& entry = fonts.at(size, bold);
-            const std::size_t before = out.size();
-            if (advance > width) {
-                wrapLine(lines[i], entry, fonts.device(), width, size, bold, out);
-            } else {
-                out.push_back({lines[i], size, bold});
-            }
-            used += static_cast<double>(out.size() - before) * entry.metrics.lineSpacing();
-        }
-        if (used <= height || limit <= kLeastSize) {
-            return used;
-        }
-        const double smaller = stepDown(limit * height / used);
-        limit = std::max(kLeastSize, smaller < limit ? smaller : limit - kStep);
-    }
-}
 
 }  // namespace
 
@@ -154,8 +117,8 @@ PaintResult paintLabels(const LabelRun& run, const LabelTexts& labels, QPagedPai
     const double width = (format.width - 2 * customers::kLabelInsetX) * mm;
     const double height = (format.height - 2 * customers::kLabelInsetY) * mm;
     LabelFonts fonts(&device);
-    std::vector<QString> lines;
-    std::vector<DrawnLine> drawn;
+    QtLabelTypesetter typesetter(fonts);
+    std::vector<customers::LabelLine> drawn;
     const auto sheets = static_cast<int>(run.sheetCount());
     std::size_t sheet = 0;
     for (std::size_t label = 0; label < labels.size(); ++label) {
@@ -172,18 +135,15 @@ PaintResult paintLabels(const LabelRun& run, const LabelTexts& labels, QPagedPai
                 }
             }
         }
-        lines.clear();
-        for (const std::string& line : labels[label]) {
-            lines.push_back(QString::fromStdString(line));
-        }
-        const double used = fitLabel(lines, fonts, width, height, drawn);
+        const double used = customers::fitLabel(labels[label], width, height, typesetter, drawn);
         const double left = (run.labelLeft(place) + customers::kLabelInsetX) * mm;
         double top = (run.labelTop(place) + customers::kLabelInsetY) * mm +
                      std::max(0.0, (height - used) / 2);
-        for (const DrawnLine& line : drawn) {
+        for (const customers::LabelLine& line : drawn) {
             const LabelFonts::Entry& entry = fonts.at(line.size, line.bold);
             painter.setFont(entry.font);
-            painter.drawText(QPointF(left, top + entry.metrics.ascent()), line.text);
+            painter.drawText(QPointF(left, top + entry.metrics.ascent()),
+                             QString::fromStdString(line.text));
             top += entry.metrics.lineSpacing();
         }
     }

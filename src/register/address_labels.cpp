@@ -4,6 +4,8 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 #include "register/customer_fields.h"
 
@@ -131,6 +133,57 @@ double LabelRun::labelLeft(const LabelPlace& place) const {
 
 double LabelRun::labelTop(const LabelPlace& place) const {
     return format_.top + place.row * (format_.height + format_.rowGap);
+}
+
+namespace {
+
+constexpr double kBaseSize = 10;
+constexpr double kFloorSize = 7;
+constexpr double kLeastSize = 3;
+constexpr double kStep = 0.25;
+
+double stepDown(double size) {
+    return std::floor(size / kStep) * kStep;
+}
+
+}  // namespace
+
+double fitLabel(const std::vector<std::string>& lines, double width, double height,
+                LabelTypesetter& typesetter, std::vector<LabelLine>& out) {
+    double limit = kBaseSize;
+    for (;;) {
+        out.clear();
+        double used = 0;
+        const double floor = std::min(kFloorSize, limit);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const bool bold = i == 0;
+            double size = limit;
+            double advance = typesetter.advance(lines[i], size, bold);
+            if (advance > width) {
+                // The advance grows with the size: start from the size that should fit.
+                size = std::max(floor, std::min(size, stepDown(size * width / advance)));
+                advance = typesetter.advance(lines[i], size, bold);
+                while (advance > width && size > floor) {
+                    size = std::max(floor, size - kStep);
+                    advance = typesetter.advance(lines[i], size, bold);
+                }
+            }
+            const std::size_t before = out.size();
+            if (advance > width) {
+                for (std::string& piece : typesetter.wrap(lines[i], size, bold, width)) {
+                    out.push_back({std::move(piece), size, bold});
+                }
+            } else {
+                out.push_back({lines[i], size, bold});
+            }
+            used += static_cast<double>(out.size() - before) * typesetter.lineSpacing(size, bold);
+        }
+        if (used <= height || limit <= kLeastSize) {
+            return used;
+        }
+        const double smaller = stepDown(limit * height / used);
+        limit = std::max(kLeastSize, smaller < limit ? smaller : limit - kStep);
+    }
 }
 
 }  // namespace clivara::customers

@@ -81,4 +81,32 @@ class LabelRun {
     std::size_t labels_ = 0;
 };
 
+// How a label's lines are measured and broken, in the unit of the label's room; the fitting
+// below decides the sizes.
+class LabelTypesetter {
+  public:
+    virtual ~LabelTypesetter() = default;
+    virtual double advance(const std::string& text, double size, bool bold) = 0;
+    virtual double lineSpacing(double size, bool bold) = 0;
+    // The text broken into pieces no wider than width (at spaces, inside a word wider than
+    // that), without the spaces that ended them.
+    virtual std::vector<std::string> wrap(const std::string& text, double size, bool bold,
+                                          double width) = 0;
+};
+
+// One line as drawn on a label, at its type size in points; the first line (the Ragione
+// Sociale) is bold.
+struct LabelLine {
+    std::string text;
+    double size = 0;
+    bool bold = false;
+};
+
+// The lines of one label fitted into width x height: each line at 10 pt when it fits, else
+// smaller in quarter points down to a floor of 7 pt, below which it wraps; a label whose lines
+// are still taller than its room is drawn smaller as a whole, down to 3 pt. Returns the height
+// the lines take.
+double fitLabel(const std::vector<std::string>& lines, double width, double height,
+                LabelTypesetter& typesetter, std::vector<LabelLine>& out);
+
 }  // namespace clivara::customers

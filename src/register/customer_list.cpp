@@ -163,4 +163,27 @@ std::vector<ListPage> paginate(const std::vector<int>& blockLines, const PageMea
     return pages;
 }
 
+std::array<ColumnNeed, kListColumnCount> listColumnNeeds(
+    const std::vector<float>& cellWidths, const std::array<double, kListColumnCount>& headingWidths,
+    double columnGap) {
+    const std::size_t customers = cellWidths.size() / kListColumnCount;
+    std::array<ColumnNeed, kListColumnCount> needs{};
+    std::vector<float> column(customers);
+    for (std::size_t c = 0; c < kListColumnCount; ++c) {
+        needs[c].least = headingWidths[c] + columnGap;
+        for (std::size_t i = 0; i < customers; ++i) {
+            column[i] = cellWidths[i * kListColumnCount + c];
+            if (column[i] > 0) {
+                needs[c].widest = std::max(needs[c].widest, column[i] + columnGap);
+            }
+        }
+        if (customers > 0) {
+            const auto ninth = column.begin() + static_cast<std::ptrdiff_t>(customers * 9 / 10);
+            std::nth_element(column.begin(), ninth, column.end());
+            needs[c].typical = *ninth + columnGap;
+        }
+    }
+    return needs;
+}
+
 }  // namespace clivara::customers

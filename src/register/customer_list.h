@@ -115,6 +115,13 @@ struct ColumnNeed {
 std::array<double, kListColumnCount> shareListWidth(
     double room, const std::array<ColumnNeed, kListColumnCount>& needs);
 
+// What each column needs from the widths of its cells (customer by customer, kListColumnCount
+// to a customer, 0 for an empty cell; gap not included), its heading's width and the gap
+// between columns (see ColumnNeed).
+std::array<ColumnNeed, kListColumnCount> listColumnNeeds(
+    const std::vector<float>& cellWidths, const std::array<double, kListColumnCount>& headingWidths,
+    double columnGap);
+
 // blockLines[i]: the lines of customer i (at least 1 each). Always at least one page, also
 // for an empty list (its page carries the headings and the total).
 std::vector<ListPage> paginate(const std::vector<int>& blockLines, const PageMeasures& measures);

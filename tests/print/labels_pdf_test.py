@@ -126,6 +126,20 @@ class LabelsPdfTest(unittest.TestCase):
         # The unbroken address took more than one line of the label.
         self.assertGreater(len({round(w[2]) for w in inside if "XXX" in w[0]}), 1)
 
+    def test_accents_and_other_scripts_read_back_as_typed(self):
+        # Latin, Greek and Cyrillic are drawn as plain glyph runs; CJK with a fallback font.
+        names = ["Caffè Città S.n.c.", "Ωμέγα Ελληνικά", "Москва ООО", "東京都 株式会社",
+                 "Affine Officina"]  # no ligature turns "ffi" into one letter
+        rows = [customer(n, name, f5="Forlì") for n, name in enumerate(names, start=1)]
+        path = self.path("scritture.xls")
+        write_archive(path, rows)
+        pdf, _ = self.etichette(path)
+        raw = subprocess.run(["pdftotext", "-raw", "-enc", "UTF-8", pdf, "-"], check=True,
+                             capture_output=True, text=True).stdout
+        for name in names:
+            self.assertIn(name, raw)
+        self.assertEqual(raw.count("00185 FORLÌ (RM)"), len(names))
+
     def test_a_search_chooses_the_labels_and_bad_requests_leave_the_output_alone(self):
         rows = [customer(n, "Cliente %02d" % n, f5="Milano" if n % 5 == 0 else "Roma")
                 for n in range(1, 31)]

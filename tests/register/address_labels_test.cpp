@@ -101,4 +101,50 @@ TEST(AddressLabels, RunsStartAtTheFirstFreeLabel) {
     EXPECT_DOUBLE_EQ(run.labelTop({0, 3, 1}), 15.15 + 3 * 38.1);
 }
 
+// Letters a unit wide per point of type, lines 1.2 points a point; wraps every `piece`
+// letters, as a font would at the width asked.
+class MonospaceTypesetter final : public LabelTypesetter {
+  public:
+    double advance(const std::string& text, double size, bool) override {
+        return static_cast<double>(text.size()) * size;
+    }
+    double lineSpacing(double size, bool) override { return 1.2 * size; }
+    std::vector<std::string> wrap(const std::string& text, double size, bool,
+                                  double width) override {
+        const auto piece = static_cast<std::size_t>(width / size);
+        std::vector<std::string> pieces;
+        for (std::size_t at = 0; at < text.size(); at += piece) {
+            pieces.push_back(text.substr(at, piece));
+        }
+        return pieces;
+    }
+};
+
+TEST(AddressLabels, LinesShrinkToTheFloorThenWrapAndTallLabelsShrinkWhole) {
+    MonospaceTypesetter typesetter;
+    std::vector<LabelLine> out;
+    // Fits: 10 pt, the first line bold.
+    EXPECT_DOUBLE_EQ(fitLabel({"Rossi", "Via Po 1"}, 100, 100, typesetter, out), 24);
+    ASSERT_EQ(out.size(), 2U);
+    EXPECT_TRUE(out[0].bold);
+    EXPECT_FALSE(out[1].bold);
+    EXPECT_DOUBLE_EQ(out[1].size, 10);
+    // 12 letters in 100: the largest quarter point that fits, 8.25 pt.
+    fitLabel({"Rossi", "ABCDEFGHIJKL"}, 100, 100, typesetter, out);
+    ASSERT_EQ(out.size(), 2U);
+    EXPECT_DOUBLE_EQ(out[1].size, 8.25);
+    EXPECT_DOUBLE_EQ(out[0].size, 10);
+    // 20 letters would need 5 pt: 7 pt and wrapped, nothing lost.
+    const std::string longLine(20, 'x');
+    fitLabel({"Rossi", longLine}, 100, 100, typesetter, out);
+    ASSERT_EQ(out.size(), 3U);
+    EXPECT_DOUBLE_EQ(out[1].size, 7);
+    EXPECT_EQ(out[1].text + out[2].text, longLine);
+    // Four lines of 12 points in 30: the label drawn smaller as a whole, into its room.
+    const double used = fitLabel({"a", "b", "c", "d"}, 100, 30, typesetter, out);
+    EXPECT_LE(used, 30);
+    EXPECT_LT(out[3].size, 10);
+    EXPECT_DOUBLE_EQ(out[0].size, out[3].size);
+}
+
 }  // namespace

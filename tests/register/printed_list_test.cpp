@@ -165,4 +165,25 @@ TEST(CustomerListColumns, WidthsFollowTheTexts) {
     }
 }
 
+TEST(CustomerListColumns, NeedsFromTheCellsWidths) {
+    // Twenty customers; column 0 has widths 1..20, column 1 one wide text, the others are
+    // empty.
+    std::vector<float> widths(20 * kListColumnCount, 0.0F);
+    for (std::size_t i = 0; i < 20; ++i) {
+        widths[i * kListColumnCount] = static_cast<float>(i + 1);
+    }
+    widths[3 * kListColumnCount + 1] = 50;
+    std::array<double, kListColumnCount> headings{};
+    headings.fill(2);
+    const auto needs = listColumnNeeds(widths, headings, 4);
+    EXPECT_DOUBLE_EQ(needs[0].widest, 24);
+    EXPECT_DOUBLE_EQ(needs[0].typical, 23);  // nine in ten are no wider than 19
+    EXPECT_DOUBLE_EQ(needs[0].least, 6);
+    EXPECT_DOUBLE_EQ(needs[1].widest, 54);
+    EXPECT_DOUBLE_EQ(needs[1].typical, 4);  // the one wide text does not count
+    EXPECT_DOUBLE_EQ(needs[2].widest, 0);
+    EXPECT_DOUBLE_EQ(needs[2].least, 6);
+    EXPECT_DOUBLE_EQ(listColumnNeeds({}, headings, 4)[0].typical, 0);
+}
+
 }  // namespace

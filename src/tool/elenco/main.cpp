@@ -1,15 +1,15 @@
 // clivara-elenco elenco FILE OUT.pdf [TESTO...] and clivara-elenco etichette FILE OUT.pdf
 // [--formato NOME] [TESTO...]: write the printed customer list, or address labels, of an
-// archive as a PDF file. It is the part of the support tool that needs Qt; `clivara-archivio
-// elenco` runs it with its own arguments, so that the tool's other commands start without
-// loading Qt at all.
+// archive as a PDF file, written with cairo and Pango. `clivara-archivio elenco` and
+// `etichette` run it with their own arguments, so that the tool's other commands start without
+// loading the fonts and the PDF libraries.
 
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "print/customer_list_pdf.h"
-#include "print/labels_pdf.h"
+#include "pdf/labels_document.h"
+#include "pdf/list_document.h"
 #include "tool/tool_commands.h"
 
 namespace {
@@ -28,7 +28,7 @@ std::string joined(const std::vector<std::string>& words) {
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() >= 3 && args[0] == "elenco") {
-        return clivara::print::writeCustomerListPdf(
+        return clivara::pdf::writeCustomerListPdf(
             args[1], args[2], joined({args.begin() + 3, args.end()}), std::cerr);
     }
     if (args.size() >= 3 && args[0] == "etichette") {
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
             format = words[1];
             words.erase(words.begin(), words.begin() + 2);
         }
-        return clivara::print::writeLabelsPdf(args[1], args[2], format, joined(words), std::cerr);
+        return clivara::pdf::writeLabelsPdf(args[1], args[2], format, joined(words), std::cerr);
     }
     std::cerr << "Uso: clivara-elenco elenco FILE OUT.pdf [TESTO...]\n"
                  "     clivara-elenco etichette FILE OUT.pdf [--formato NOME] [TESTO...]\n";
