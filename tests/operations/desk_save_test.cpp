@@ -8,6 +8,7 @@
 #include "archive/container/atomic_file.h"
 #include "archive_on_disk.h"
 #include "operations/held_save.h"
+#include "operations/merge_at_save.h"
 #include "operations/recovery.h"
 
 using clivara::archive::Workbook;
@@ -75,6 +76,25 @@ class DeskSaveTest : public QObject {
         QVERIFY2(report.contains(QStringLiteral("aggiunti: Gamma")) &&
                      report.contains(QStringLiteral("Gamma ha ora l'ID 43 (qui era 42)")),
                  qPrintable(report));
+    }
+
+    // The merged workbook is another one: a step taken on ours would undo the wrong rows.
+    void aMergeLeavesNothingToTakeBack() {
+        QTemporaryDir dir;
+        const std::filesystem::path path = writeArchive(dir, {{}, {{"Alfa", "40"}}, "40"});
+        Desk here(path);
+        QVERIFY(here.loaded);
+        here.add(QStringLiteral("Gamma"));
+        QVERIFY(here.form->mnuAnnulla->isEnabled());
+        Workbook there = Workbook::open(path);
+        there.sheet("Clienti")->setText(3, 1, "Delta");
+        there.sheet("Clienti")->setText(3, 2, "41");
+        there.sheet("Codici")->setText(2, 1, "41");
+        there.save(path);
+
+        QVERIFY(!clivara::operations::mergeOtherDesksSave(*here.form).isEmpty());
+        QVERIFY(!here.form->mnuAnnulla->isEnabled());
+        QCOMPARE(here.form->mnuAnnulla->text(), QStringLiteral("Annulla"));
     }
 
     void aHeldFileIsWaitedForThenNamedAsTheCause() {
