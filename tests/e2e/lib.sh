@@ -36,3 +36,56 @@ start_xvfb() {
     for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
     fail "Xvfb non parte"
 }
+
+# The program in $work, started with its window found: sets app_pid and main.
+start_program() {
+    (cd "$work" && LC_ALL=C.UTF-8 exec ./clivara >"$work/program.log" 2>&1) &
+    app_pid=$!
+    pids+=("$app_pid")
+    main=$(timeout 20 xdotool search --all --sync --onlyvisible --pid "$app_pid" \
+        --name '^Clivara 2008$' | head -n 1) || fail "la finestra non compare"
+    focus_main
+}
+
+focus_main() { xdotool windowfocus --sync "$main"; sleep 0.3; }
+
+# Titles of the program's message boxes; a test may widen them (they never match the main
+# window, which is left out by its id, but a pattern must not match another open window).
+box_titles='^Clivara 2008$'
+# Waits for a message box, answers it with a key (Return: Yes or OK; default Return) and gives
+# the focus back to the main window. The second argument names the box in the failure.
+answer_box() {
+    local key=${1:-Return} box=""
+    for _ in $(seq 100); do
+        box=$(xdotool search --all --onlyvisible --pid "$app_pid" --name "$box_titles" 2>/dev/null |
+            grep -vx "$main" | head -n 1) || true
+        [ -n "$box" ] && break
+        sleep 0.1
+    done
+    [ -n "$box" ] || fail "nessuna finestra di messaggio${2:+ ($2)}"
+    xdotool windowfocus --sync "$box"
+    sleep 0.3
+    xdotool key "$key"
+    for _ in $(seq 100); do
+        xdotool search --all --onlyvisible --pid "$app_pid" --name '.' 2>/dev/null | grep -qx "$box" || break
+        sleep 0.1
+    done
+    focus_main
+}
+
+# Opens "Clienti" (third menu), presses the given keys in it, then Return.
+clienti_menu_keys() {
+    focus_main
+    xdotool key alt
+    sleep 0.3
+    xdotool key Right Right Down
+    sleep 0.3
+    [ $# -gt 0 ] && xdotool key "$@"
+    xdotool key Return
+}
+# Opens "Clienti" and chooses its n-th entry.
+clienti_menu() {
+    local keys=() i
+    for ((i = 1; i < $1; i++)); do keys+=(Down); done
+    clienti_menu_keys "${keys[@]}"
+}

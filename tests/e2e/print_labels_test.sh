@@ -18,24 +18,8 @@ cp "$program" "$work/clivara"
 
 start_xvfb
 
-(cd "$work" && LC_ALL=C.UTF-8 exec ./clivara >"$work/program.log" 2>&1) &
-app_pid=$!
-pids+=("$app_pid")
-main=$(timeout 20 xdotool search --all --sync --onlyvisible --pid "$app_pid" --name '^Clivara 2008$' |
-    head -n 1) || fail "la finestra non compare"
+start_program
 
-focus_main() { xdotool windowfocus --sync "$main"; sleep 0.3; }
-# Opens "Clienti" (third menu) and chooses its n-th entry.
-clienti_menu() {
-    focus_main
-    xdotool key alt
-    sleep 0.3
-    xdotool key Right Right Down
-    sleep 0.3
-    local i
-    for ((i = 1; i < $1; i++)); do xdotool key Down; done
-    xdotool key Return
-}
 # The program's visible window whose title matches, once it shows (empty if it does not).
 wait_window() {
     local found=""

@@ -32,44 +32,7 @@ cp "$program" "$work/clivara"
 
 start_xvfb
 
-focus_main() { xdotool windowfocus --sync "$main"; sleep 0.3; }
-# Waits for a message box, answers it with Return and gives the focus back to the main window.
-answer_box() {
-    local box=""
-    for _ in $(seq 100); do
-        box=$(xdotool search --all --onlyvisible --pid "$app_pid" --name 'Clivara 2008|Scheda Cliente 2008' 2>/dev/null |
-            grep -vx "$main" | head -n 1) || true
-        [ -n "$box" ] && break
-        sleep 0.1
-    done
-    [ -n "$box" ] || fail "nessuna finestra di messaggio ($1)"
-    xdotool windowfocus --sync "$box"
-    sleep 0.3
-    xdotool key Return
-    for _ in $(seq 100); do
-        xdotool search --all --onlyvisible --pid "$app_pid" --name '.' 2>/dev/null | grep -qx "$box" || break
-        sleep 0.1
-    done
-    focus_main
-}
-# Opens "Clienti" (third menu), presses the given keys in it, then Return.
-clienti_menu() {
-    focus_main
-    xdotool key alt
-    sleep 0.3
-    xdotool key Right Right Down
-    sleep 0.3
-    [ $# -gt 0 ] && xdotool key "$@"
-    xdotool key Return
-}
-start_program() {
-    (cd "$work" && LC_ALL=C.UTF-8 exec ./clivara >"$work/program.log" 2>&1) &
-    app_pid=$!
-    pids+=("$app_pid")
-    main=$(timeout 20 xdotool search --all --sync --onlyvisible --pid "$app_pid" --name '^Clivara 2008$' |
-        head -n 1) || fail "la finestra non compare"
-    focus_main
-}
+box_titles='Clivara 2008|Scheda Cliente 2008'
 esci() {
     focus_main
     xdotool key alt
@@ -87,11 +50,11 @@ start_program
 xdotool key shift+Tab Down Down
 sleep 0.3
 xdotool key Tab
-clienti_menu Down Down
-answer_box eliminare   # "Si voler Eliminare il Cliente Selezionato ?"
-answer_box eliminato   # "Cliente ... Eliminato"
-clienti_menu End Up
-answer_box annullata   # "Eliminazione annullata: ..."
+clienti_menu_keys Down Down
+answer_box Return eliminare   # "Si voler Eliminare il Cliente Selezionato ?"
+answer_box Return eliminato   # "Cliente ... Eliminato"
+clienti_menu_keys End Up
+answer_box Return annullata   # "Eliminazione annullata: ..."
 esci
 cmp "$work/Archivio.xls" "$work/originale.xls" || fail "l'archivio è stato riscritto"
 if ls -A "$work" | grep -q clivara-recupero; then fail "i dati di recupero sono rimasti"; fi
@@ -99,13 +62,13 @@ if ls -A "$work" | grep -q clivara-recupero; then fail "i dati di recupero sono 
 # 2. A customer added, taken back and made again with the keys.
 start_program
 xdotool type --delay 20 "Ferri Edilizia"
-clienti_menu
-answer_box inserire    # " Vuoi Inserire questo Cliente ?"
-answer_box aggiunto    # "Cliente Aggiunto"
+clienti_menu_keys
+answer_box Return inserire    # " Vuoi Inserire questo Cliente ?"
+answer_box Return aggiunto    # "Cliente Aggiunto"
 xdotool key ctrl+z
-answer_box annullata   # "Aggiunta annullata: ..."
+answer_box Return annullata   # "Aggiunta annullata: ..."
 xdotool key ctrl+y
-answer_box ripetuta    # "Aggiunta ripetuta: ..."
+answer_box Return ripetuta    # "Aggiunta ripetuta: ..."
 esci
 
 "$python" - "$work/Archivio.xls" <<'PY' || fail "registro non atteso (xlrd)"
