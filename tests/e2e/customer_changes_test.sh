@@ -57,44 +57,9 @@ cp "$program" "$work/clivara"
 
 start_xvfb
 
-(cd "$work" && LC_ALL=C.UTF-8 exec ./clivara >"$work/program.log" 2>&1) &
-app_pid=$!
-pids+=("$app_pid")
-main=$(timeout 20 xdotool search --all --sync --onlyvisible --pid "$app_pid" --name '^Clivara 2008$' |
-    head -n 1) || fail "la finestra non compare"
+start_program
+box_titles='Clivara 2008|Scheda Cliente 2008'
 
-focus_main() { xdotool windowfocus --sync "$main"; sleep 0.3; }
-# Waits for a message box (a visible window of the program other than the main one), answers
-# it with a key (Return: Yes or OK) and gives the focus back to the main window.
-answer_box() {
-    local box=""
-    for _ in $(seq 100); do
-        box=$(xdotool search --all --onlyvisible --pid "$app_pid" --name 'Clivara 2008|Scheda Cliente 2008' 2>/dev/null |
-            grep -vx "$main" | head -n 1) || true
-        [ -n "$box" ] && break
-        sleep 0.1
-    done
-    [ -n "$box" ] || fail "nessuna finestra di messaggio"
-    xdotool windowfocus --sync "$box"
-    sleep 0.3
-    xdotool key "$1"
-    for _ in $(seq 100); do
-        xdotool search --all --onlyvisible --pid "$app_pid" --name '.' 2>/dev/null | grep -qx "$box" || break
-        sleep 0.1
-    done
-    focus_main
-}
-# Opens "Clienti" (third menu) and chooses its n-th entry.
-clienti_menu() {
-    focus_main
-    xdotool key alt
-    sleep 0.3
-    xdotool key Right Right Down
-    sleep 0.3
-    local i
-    for ((i = 1; i < $1; i++)); do xdotool key Down; done
-    xdotool key Return
-}
 # Chooses the n-th entry of the customer list (0 = the heading) with the arrow keys, starting
 # from the name field, which holds the focus after every operation.
 choose_customer() {
