@@ -23,6 +23,11 @@ share_available() {
         echo "FUSE non disponibile (/dev/fuse)"
         return 1
     fi
+    # The second computer has its own host name through a UTS namespace.
+    if ! unshare --uts true 2>/dev/null; then
+        echo "unshare --uts non permesso qui (il secondo computer non può avere un suo nome)"
+        return 1
+    fi
     return 0
 }
 
