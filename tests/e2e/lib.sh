@@ -25,10 +25,11 @@ fail() {
 }
 
 # Starts Xvfb on a display it finds free itself (-displayfd: no race with a display being
-# started or torn down by another test) and exports DISPLAY.
+# started or torn down by another test) and exports DISPLAY. Arguments go to Xvfb (-ac lets
+# in a program that runs under another host name).
 start_xvfb() {
     local number="$work/xvfb-display"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp "$@" 3>"$number" >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do [ -s "$number" ] && break; sleep 0.1; done
     [ -s "$number" ] || fail "Xvfb non parte"
@@ -47,13 +48,20 @@ start_program() {
     focus_main
 }
 
-focus_main() { xdotool windowfocus --sync "$main"; sleep 0.3; }
+# Gives the focus back to the main window; nothing to do while it is not shown yet (main
+# empty: a box of the start-up).
+focus_main() {
+    [ -n "$main" ] || return 0
+    xdotool windowfocus --sync "$main"
+    sleep 0.3
+}
 
 # Titles of the program's message boxes; a test may widen them (they never match the main
 # window, which is left out by its id, but a pattern must not match another open window).
 box_titles='^Clivara 2008$'
-# Waits for a message box, answers it with a key (Return: Yes or OK; default Return) and gives
-# the focus back to the main window. The second argument names the box in the failure.
+# Waits for a message box, answers it with keys (Return: Yes or OK, the default; several keys
+# separated by spaces, as "Tab space" for the button after the default one) and gives the
+# focus back to the main window. The second argument names the box in the failure.
 answer_box() {
     local key=${1:-Return} box=""
     for _ in $(seq 100); do
@@ -65,11 +73,16 @@ answer_box() {
     [ -n "$box" ] || fail "nessuna finestra di messaggio${2:+ ($2)}"
     xdotool windowfocus --sync "$box"
     sleep 0.3
-    xdotool key "$key"
+    local keys
+    read -r -a keys <<<"$key"
+    xdotool key "${keys[@]}"
     for _ in $(seq 100); do
         xdotool search --all --onlyvisible --pid "$app_pid" --name '.' 2>/dev/null | grep -qx "$box" || break
         sleep 0.1
     done
+    # After the last box the program may end, taking its window along.
+    [ -z "$main" ] || xdotool search --all --onlyvisible --pid "$app_pid" --name '.' 2>/dev/null |
+        grep -qx "$main" || return 0
     focus_main
 }
 
