@@ -8,7 +8,7 @@ build_packages=(build-essential cmake pkg-config libgsf-1-dev libicu-dev libcair
     fonts-symbola)
 test_packages=(libgtest-dev libbenchmark-dev python3 python3-xlrd python3-xlwt gnumeric xvfb
     xdotool x11-utils imagemagick clang-14 libclang-rt-14-dev clang-format git xauth
-    desktop-file-utils poppler-utils samba smbclient smbnetfs fuse3 python3-vobject
+    desktop-file-utils ccache poppler-utils samba smbclient smbnetfs fuse3 python3-vobject
     libreoffice-calc-nogui xclip)
 
 wanted=("${build_packages[@]}")
