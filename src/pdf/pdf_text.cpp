@@ -1,6 +1,7 @@
 #include "pdf/pdf_text.h"
 
 #include <unicode/brkiter.h>
+#include <unicode/ubidi.h>
 #include <unicode/utext.h>
 
 #include <algorithm>
@@ -197,21 +198,82 @@ void PdfText::shapedGlyphs(const Font& font, std::string_view text) {
             }
         }
     }
-    hb_buffer_t* buffer = hb_buffer_create();
-    for (std::size_t start = 0; start < characters_.size();) {
-        if (faces[start] == nullptr) {
-            ++start;
+    // The characters in the order they stand on the line (right-to-left runs reversed, by
+    // ICU's bidirectional algorithm), each run of one face shaped in its direction.
+    struct Run {
+        std::size_t start;
+        std::size_t end;
+        bool rightToLeft;
+    };
+    std::vector<Run> runs;
+    std::u16string utf16;
+    std::vector<std::size_t> characterOf;  // by UTF-16 unit
+    for (std::size_t i = 0; i < characters_.size(); ++i) {
+        const char32_t c = characters_[i];
+        if (c >= 0x10000) {
+            utf16 += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            utf16 += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+            characterOf.push_back(i);
+        } else {
+            utf16 += static_cast<char16_t>(c);
+        }
+        characterOf.push_back(i);
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    UBiDi* bidi = ubidi_open();
+    ubidi_setPara(bidi, utf16.data(), static_cast<int32_t>(utf16.size()), UBIDI_DEFAULT_LTR,
+                  nullptr, &status);
+    const int32_t visualRuns = U_SUCCESS(status) ? ubidi_countRuns(bidi, &status) : 0;
+    for (int32_t r = 0; U_SUCCESS(status) && r < visualRuns; ++r) {
+        int32_t start = 0;
+        int32_t length = 0;
+        const UBiDiDirection direction = ubidi_getVisualRun(bidi, r, &start, &length);
+        if (length <= 0) {
             continue;
         }
-        FontFace* face = faces[start];
-        std::size_t end = start + 1;
-        while (end < characters_.size() && faces[end] == face) {
-            ++end;
+        const std::size_t first = characterOf[static_cast<std::size_t>(start)];
+        const std::size_t end = characterOf[static_cast<std::size_t>(start + length - 1)] + 1;
+        // The run's pieces of one face, in the run's visual order.
+        std::vector<Run> pieces;
+        for (std::size_t at = first; at < end;) {
+            std::size_t until = at + 1;
+            while (until < end && faces[until] == faces[at]) {
+                ++until;
+            }
+            if (faces[at] != nullptr) {
+                pieces.push_back({at, until, direction == UBIDI_RTL});
+            }
+            at = until;
         }
+        if (direction == UBIDI_RTL) {
+            std::reverse(pieces.begin(), pieces.end());
+        }
+        runs.insert(runs.end(), pieces.begin(), pieces.end());
+    }
+    ubidi_close(bidi);
+    if (U_FAILURE(status)) {
+        runs.clear();
+        for (std::size_t at = 0; at < characters_.size();) {
+            std::size_t until = at + 1;
+            while (until < characters_.size() && faces[until] == faces[at]) {
+                ++until;
+            }
+            if (faces[at] != nullptr) {
+                runs.push_back({at, until, false});
+            }
+            at = until;
+        }
+    }
+
+    hb_buffer_t* buffer = hb_buffer_create();
+    for (const Run& run : runs) {
+        FontFace* face = faces[run.start];
+        const std::size_t end = run.end;
         hb_buffer_clear_contents(buffer);
         hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(characters_.data()),
-                            static_cast<int>(characters_.size()), static_cast<unsigned>(start),
-                            static_cast<int>(end - start));
+                            static_cast<int>(characters_.size()), static_cast<unsigned>(run.start),
+                            static_cast<int>(end - run.start));
+        hb_buffer_set_direction(buffer, run.rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
         hb_buffer_guess_segment_properties(buffer);
         hb_shape(face->font(), buffer, unshapedFeatures(), 3);
         unsigned count = 0;
@@ -254,7 +316,6 @@ void PdfText::shapedGlyphs(const Font& font, std::string_view text) {
                                standsLength});
             runWidth_ += positions[g].x_advance * scale;
         }
-        start = end;
     }
     hb_buffer_destroy(buffer);
 }
