@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "pdf/pdf_text.h"
 #include "pdf/pdf_writer.h"
@@ -62,6 +63,41 @@ TEST_F(PdfTextTest, WrappingAndElidingKeepWithinTheWidth) {
     EXPECT_EQ(shortened.substr(0, 3), "Arc");
     EXPECT_NE(shortened.find("\u2026"), std::string::npos);
     EXPECT_EQ(shortened.substr(shortened.size() - 3), "xls");
+}
+
+TEST_F(PdfTextTest, OtherScriptsWrapAndBidiKeepsEveryLetter) {
+    // Ideographs break between any two; a right-to-left word measures as its letters do.
+    const std::string tokyo = "東京都千代田区丸の内一丁目株式会社";
+    const std::vector<std::string> lines = text.wrap(body, tokyo, 30);
+    EXPECT_GT(lines.size(), 2U);
+    std::string joined;
+    for (const std::string& line : lines) {
+        EXPECT_LE(text.width(body, line), 30.5) << line;
+        joined += line;
+    }
+    EXPECT_EQ(joined, tokyo);
+    EXPECT_GT(text.width(body, "Arabo مرحبا"), text.width(body, "Arabo "));
+    // Broken bytes inside a wrapped text stand as U+FFFD, never read past.
+    const std::vector<std::string> broken = text.wrap(body, std::string("ab \xF0\x9F", 5), 100);
+    ASSERT_EQ(broken.size(), 1U);
+    EXPECT_EQ(broken[0], "ab \uFFFD\uFFFD");  // one for each byte that starts no character
+}
+
+TEST(PdfNumberTest, NumbersAsPdfWritesThem) {
+    struct Case {
+        double value;
+        int decimals;
+        const char* written;
+    };
+    const Case cases[] = {{0, 2, "0"},         {-0.004, 2, "0"},         {12.5, 2, "12.5"},
+                          {0.005, 2, "0.01"},  {-3.25, 2, "-3.25"},      {553.93, 2, "553.93"},
+                          {7.875, 3, "7.875"}, {-4827.44, 1, "-4827.4"}, {1e6, 2, "1000000"},
+                          {0.05, 2, "0.05"},   {2.999, 2, "3"},          {0.5882, 3, "0.588"}};
+    for (const Case& c : cases) {
+        std::string out = "x";
+        clivara::pdf::appendNumber(out, c.value, c.decimals);
+        EXPECT_EQ(out, std::string("x") + c.written) << c.value;
+    }
 }
 
 }  // namespace
