@@ -148,7 +148,7 @@ double PdfText::lineSpacing(const Font& font) const {
     return (font.face.ascent() + font.face.descent() + font.face.lineGap()) * font.size;
 }
 
-bool PdfText::plainGlyphs(const Font& font, std::string_view text) {
+bool PdfText::plainGlyphs(const Font& font, std::string_view text, bool place) {
     placed_.clear();
     characters_.clear();
     const double scale = font.size / font.face.unitsPerEm();
@@ -162,9 +162,11 @@ bool PdfText::plainGlyphs(const Font& font, std::string_view text) {
         if (glyph.state < 0) {
             return false;
         }
-        placed_.push_back({&font.face, glyph.index, pen * scale, 0, glyph.advance * scale,
-                           characters_.size(), 1});
-        characters_ += c;
+        if (place) {
+            placed_.push_back({&font.face, glyph.index, pen * scale, 0, glyph.advance * scale,
+                               characters_.size(), 1});
+            characters_ += c;
+        }
         pen += glyph.advance;
     }
     runWidth_ = pen * scale;
@@ -321,7 +323,7 @@ void PdfText::shapedGlyphs(const Font& font, std::string_view text) {
 }
 
 double PdfText::width(const Font& font, std::string_view text) {
-    if (!plainGlyphs(font, text)) {
+    if (!plainGlyphs(font, text, false)) {
         shapedGlyphs(font, text);
     }
     return runWidth_;
@@ -331,7 +333,7 @@ void PdfText::draw(const Font& font, double x, double baseline, std::string_view
     if (text.empty()) {
         return;
     }
-    if (!plainGlyphs(font, text)) {
+    if (!plainGlyphs(font, text, true)) {
         shapedGlyphs(font, text);
     }
     std::string& out = writer_.content();

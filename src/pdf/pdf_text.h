@@ -56,7 +56,10 @@ class PdfText {
         std::size_t textStart;  // what it stands for: characters_ from textStart
         std::size_t textLength;
     };
-    bool plainGlyphs(const Font& font, std::string_view text);
+    // The glyphs of a text that needs no shaping, and its width (runWidth_); with place
+    // false only the width. False for any other text.
+    bool plainGlyphs(const Font& font, std::string_view text, bool place);
+    // The glyphs of any text, and its width.
     void shapedGlyphs(const Font& font, std::string_view text);
     void wrapParagraph(const Font& font, std::string_view paragraph, double width,
                        std::vector<std::string>& lines);
