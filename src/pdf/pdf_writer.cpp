@@ -22,8 +22,9 @@ constexpr int kResources = 3;
 constexpr int kInfo = 4;
 constexpr int kFirstFree = 5;
 
-// zlib's fastest level: the list's 30,000 customers shrink from 11.9 MB to 3.6 MB for about
-// 0.02 s of CPU time (the default level takes 0.4 s more for 3.4 MB).
+// zlib's fastest level: the page contents of the list of 30,000 customers shrink from 11.7 MB
+// to 3.5 MB; the Huffman-only and RLE strategies take as long for 6.9 MB, the default level
+// twice as long for 3.0 MB.
 constexpr int kCompressionLevel = 1;
 
 void appendInteger(std::string& out, long long value) {
