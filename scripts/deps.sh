@@ -3,9 +3,9 @@
 # only when some are missing. As root it runs apt-get itself; otherwise it prints the command.
 set -euo pipefail
 
-build_packages=(build-essential cmake pkg-config libgsf-1-dev libicu-dev libcairo2-dev libpango1.0-dev qt6-base-dev
-    qt6-translations-l10n libgl-dev libsqlite3-dev fonts-dejavu-core fonts-wqy-microhei
-    fonts-symbola)
+build_packages=(build-essential cmake pkg-config libgsf-1-dev libicu-dev libfontconfig-dev
+    libharfbuzz-dev zlib1g-dev qt6-base-dev qt6-translations-l10n libgl-dev libsqlite3-dev
+    fonts-dejavu-core fonts-wqy-microhei fonts-symbola)
 test_packages=(libgtest-dev libbenchmark-dev python3 python3-xlrd python3-xlwt gnumeric xvfb
     xdotool x11-utils imagemagick clang-14 libclang-rt-14-dev clang-format git xauth
     desktop-file-utils ccache poppler-utils samba smbclient smbnetfs fuse3 python3-vobject

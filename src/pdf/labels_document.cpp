@@ -9,6 +9,7 @@
 #include "archive/workbook.h"
 #include "pdf/pdf_document.h"
 #include "pdf/pdf_text.h"
+#include "pdf/pdf_writer.h"
 #include "register/address_labels.h"
 #include "register/customer_selection.h"
 
@@ -44,20 +45,18 @@ class PdfLabelTypesetter final : public customers::LabelTypesetter {
 
 // Every label of the run on its sheet, each sheet a page.
 void drawLabels(const customers::LabelRun& run, const std::vector<std::vector<std::string>>& labels,
-                cairo_t* cr) {
-    PdfText text(cr);
+                PdfWriter& writer, PdfText& text) {
     PdfLabelTypesetter typesetter(text);
     const customers::LabelFormat& format = run.format();
     const double width = points(format.width - 2 * customers::kLabelInsetX);
     const double height = points(format.height - 2 * customers::kLabelInsetY);
     std::vector<customers::LabelLine> drawn;
-    cairo_set_source_rgb(cr, 0, 0, 0);
     std::size_t sheet = 0;
     for (std::size_t label = 0; label < labels.size(); ++label) {
         const customers::LabelPlace place = run.place(label);
         for (; sheet < place.sheet; ++sheet) {
             text.flush();
-            cairo_show_page(cr);
+            writer.showPage();
         }
         const double used = customers::fitLabel(labels[label], width, height, typesetter, drawn);
         const double left = points(run.labelLeft(place) + customers::kLabelInsetX);
@@ -71,7 +70,7 @@ void drawLabels(const customers::LabelRun& run, const std::vector<std::vector<st
     }
     // The last sheet (or the only one, empty, for no labels).
     text.flush();
-    cairo_show_page(cr);
+    writer.showPage();
 }
 
 }  // namespace
@@ -106,8 +105,8 @@ int writeLabelsPdf(const std::filesystem::path& archivePath, const std::filesyst
         const customers::LabelRun run(*format, 1, 1, labels.size());
         const bool written = writePdfDocument(
             pdfPath, "Etichette", kPaperWidth, kPaperHeight,
-            [&run, &labels](cairo_t* cr) {
-                drawLabels(run, labels, cr);
+            [&run, &labels](PdfWriter& writer, PdfText& text) {
+                drawLabels(run, labels, writer, text);
                 return true;
             },
             err);

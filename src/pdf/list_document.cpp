@@ -11,6 +11,7 @@
 #include "archive/workbook.h"
 #include "pdf/pdf_document.h"
 #include "pdf/pdf_text.h"
+#include "pdf/pdf_writer.h"
 #include "register/customer_list.h"
 #include "register/customer_selection.h"
 
@@ -48,10 +49,10 @@ double widestLine(PdfText& text, const PdfText::Font& font, std::string_view cel
 // drawn: the same layout as the printed list's, each text measured once.
 class ListDocument {
   public:
-    ListDocument(const CustomerList& list, cairo_t* cr)
+    ListDocument(const CustomerList& list, PdfWriter& writer, PdfText& text)
         : list_(list),
-          text_(cr),
-          cr_(cr),
+          text_(text),
+          writer_(writer),
           title_(text_.font(14, true)),
           info_(text_.font(9, false)),
           heading_(text_.font(8, true)),
@@ -73,8 +74,8 @@ class ListDocument {
                    double top, double lineHeight);
 
     const CustomerList& list_;
-    PdfText text_;
-    cairo_t* cr_;
+    PdfText& text_;
+    PdfWriter& writer_;
     const PdfText::Font& title_;
     const PdfText::Font& info_;
     const PdfText::Font& heading_;
@@ -191,7 +192,6 @@ void ListDocument::draw() {
 
     for (int p = 0; p < pages; ++p) {
         const customers::ListPage& page = pages_[static_cast<std::size_t>(p)];
-        cairo_set_source_rgb(cr_, 0, 0, 0);
         text_.draw(info_, kMargin + pageWidth_ - dateWidth, titleBaseline, printedOn);
         text_.draw(title_, kMargin, titleBaseline, CustomerList::title());
         text_.draw(info_, kMargin + nameLeft, titleBaseline, name);
@@ -228,20 +228,12 @@ void ListDocument::draw() {
                    kMargin + pageHeight_ - text_.descent(body_), pageText);
 
         text_.flush();
-        cairo_set_line_width(cr_, 0.8);
-        cairo_move_to(cr_, kMargin, kMargin + headingBottom);
-        cairo_line_to(cr_, kMargin + pageWidth_, kMargin + headingBottom);
-        cairo_stroke(cr_);
-        if (!rules.empty()) {
-            cairo_set_source_rgb(cr_, 150 / 255.0, 150 / 255.0, 150 / 255.0);
-            cairo_set_line_width(cr_, 0.5);
-            for (const double y : rules) {
-                cairo_move_to(cr_, kMargin, kMargin + y);
-                cairo_line_to(cr_, kMargin + pageWidth_, kMargin + y);
-            }
-            cairo_stroke(cr_);
+        writer_.line(kMargin, kMargin + headingBottom, kMargin + pageWidth_,
+                     kMargin + headingBottom, 0.8, 0);
+        for (const double y : rules) {
+            writer_.line(kMargin, kMargin + y, kMargin + pageWidth_, kMargin + y, 0.5, 150 / 255.0);
         }
-        cairo_show_page(cr_);
+        writer_.showPage();
     }
 }
 
@@ -265,8 +257,8 @@ int writeCustomerListPdf(const std::filesystem::path& archivePath,
         }
         const bool written = writePdfDocument(
             pdfPath, "Elenco Clienti", kPaperWidth, kPaperHeight,
-            [&list](cairo_t* cr) {
-                ListDocument document(list, cr);
+            [&list](PdfWriter& writer, PdfText& text) {
+                ListDocument document(list, writer, text);
                 document.layOut();
                 document.draw();
                 return true;

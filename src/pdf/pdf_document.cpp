@@ -1,6 +1,5 @@
 #include "pdf/pdf_document.h"
 
-#include <cairo-pdf.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,20 +9,13 @@
 #include <ctime>
 #include <ostream>
 
+#include "pdf/pdf_text.h"
+#include "pdf/pdf_writer.h"
+
 namespace clivara::pdf {
 
-namespace {
-
-cairo_status_t writeToFile(void* closure, const unsigned char* data, unsigned int length) {
-    return std::fwrite(data, 1, length, static_cast<std::FILE*>(closure)) == length
-               ? CAIRO_STATUS_SUCCESS
-               : CAIRO_STATUS_WRITE_ERROR;
-}
-
-}  // namespace
-
 bool writePdfDocument(const std::filesystem::path& pdf, const char* title, double widthPt,
-                      double heightPt, const std::function<bool(cairo_t*)>& draw,
+                      double heightPt, const std::function<bool(PdfWriter&, PdfText&)>& draw,
                       std::ostream& err) {
     std::filesystem::path folder = pdf.parent_path();
     std::string temporary = (folder.empty() ? std::filesystem::path(".") : folder) /
@@ -45,17 +37,13 @@ bool writePdfDocument(const std::filesystem::path& pdf, const char* title, doubl
         err << "Impossibile scrivere " << pdf.string() << ": " << std::strerror(error) << "\n";
         return false;
     }
-    cairo_surface_t* surface =
-        cairo_pdf_surface_create_for_stream(writeToFile, file, widthPt, heightPt);
-    cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_TITLE, title);
-    cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "Clivara 2008");
-    cairo_t* cr = cairo_create(surface);
-    bool drawn = draw(cr);
-    drawn = drawn && cairo_status(cr) == CAIRO_STATUS_SUCCESS;
-    cairo_destroy(cr);
-    cairo_surface_finish(surface);
-    drawn = drawn && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(surface);
+    bool drawn = false;
+    {
+        PdfWriter writer(file, widthPt, heightPt);
+        PdfText text(writer);
+        drawn = draw(writer, text);
+        drawn = writer.finish(text.fonts(), title) && drawn;
+    }
     const bool closed = std::fclose(file) == 0;
     std::error_code renamed;
     if (drawn && closed) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cairo.h>
-
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
@@ -9,12 +7,16 @@
 
 namespace clivara::pdf {
 
+class PdfText;
+class PdfWriter;
+
 // Writes a PDF of pages widthPt x heightPt (points) into a file named pdf: written beside it
 // and renamed over it at the end, so that a failure leaves whatever was there before. draw
-// paints every page on the context (cairo_show_page after each) and says whether it managed.
-// False (with the reason on err in Italian) when it failed.
+// draws every page with the text layer and the writer (text.flush() and writer.showPage()
+// after each) and says whether it managed. False (with the reason on err in Italian) when it
+// failed.
 bool writePdfDocument(const std::filesystem::path& pdf, const char* title, double widthPt,
-                      double heightPt, const std::function<bool(cairo_t*)>& draw,
+                      double heightPt, const std::function<bool(PdfWriter&, PdfText&)>& draw,
                       std::ostream& err);
 
 // Today's date as the printed pages give it: "07/12/2026".

@@ -9,6 +9,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import unicodedata
 import unittest
 
 import xlrd
@@ -247,6 +248,30 @@ class CustomerListPdfTest(unittest.TestCase):
         for script in ("Perché così? Città, caffè, più, là:", "ÀÈÉÌÒÙ àèéìòù çñß",
                        "Ωμέγα Ελληνικά Αθήνα", "東京都 株式会社 北京"):
             self.assertIn(script, text)
+
+    def test_every_kind_of_run_reads_back_and_its_fonts_are_embedded(self):
+        # Letters whose glyph numbers are the string syntax's own bytes ("E" is 0x28, "(",
+        # "y" is 0x5C, "\\"), a combining accent, right-to-left words beside Latin ones, and a
+        # fallback font's script.
+        names = ["Elmo (Y) y\\z *'-", "Cafe\u0301 Nuovo", "Shalom \u05e9\u05dc\u05d5\u05dd",
+                 "Arabo \u0645\u0631\u062d\u0628\u0627", "\ud55c\uad6d\uc5b4 Corea"]
+        path = self.path("scritture.xls")
+        write_archive(path, [customer(n, name) for n, name in enumerate(names, start=1)])
+        out = self.path("scritture.pdf")
+        pdf = self.elenco(path, out)
+        self.assert_pages_framed(pdf, "scritture.xls", len(names))
+        text = unicodedata.normalize("NFC", re.sub("[\u202a-\u202e]", "", pdf.text()))
+        for name in names:
+            for word in unicodedata.normalize("NFC", name).split():
+                self.assertIn(word, text)
+        fonts = subprocess.run(["pdffonts", out], check=True, capture_output=True,
+                               text=True).stdout.splitlines()[2:]
+        self.assertGreaterEqual(len(fonts), 3)  # DejaVu Sans, its bold, a CJK font
+        for font in fonts:
+            self.assertRegex(font, r"CID TrueType\s+Identity-H\s+yes yes yes", font)
+        warnings = subprocess.run(["pdftotext", out, os.devnull], capture_output=True,
+                                  text=True).stderr
+        self.assertEqual(warnings, "")
 
     def test_unreadable_archive_leaves_the_output_alone(self):
         out = self.path("prima.pdf")

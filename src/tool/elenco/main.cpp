@@ -1,6 +1,6 @@
 // clivara-elenco elenco FILE OUT.pdf [TESTO...] and clivara-elenco etichette FILE OUT.pdf
 // [--formato NOME] [TESTO...]: write the printed customer list, or address labels, of an
-// archive as a PDF file, written with cairo and Pango. `clivara-archivio elenco` and
+// archive as a PDF file, written by the PDF writer of src/pdf/. `clivara-archivio elenco` and
 // `etichette` run it with their own arguments, so that the tool's other commands start without
 // loading the fonts and the PDF libraries.
 
