@@ -264,11 +264,17 @@ std::vector<std::size_t> CustomerSearchIndex::scanAll(
     return found;
 }
 
+std::string_view CustomerSearchIndex::textOf(std::size_t i) const {
+    const std::size_t begin = customers_[i].textBegin;
+    return std::string_view(text_).substr(begin, textEnd(i) - begin);
+}
+
+// One customer's text is short: a search for the needle's first byte and a comparison where
+// it stands costs less than setting up memmem for each customer.
 bool CustomerSearchIndex::holdsAny(std::size_t i, const std::vector<std::string>& needles) const {
-    const char* begin = text_.data() + customers_[i].textBegin;
-    const std::size_t length = textEnd(i) - customers_[i].textBegin;
+    const std::string_view text = textOf(i);
     return std::any_of(needles.begin(), needles.end(), [&](const std::string& needle) {
-        return memmem(begin, length, needle.data(), needle.size()) != nullptr;
+        return text.find(needle) != std::string_view::npos;
     });
 }
 
@@ -276,6 +282,11 @@ std::vector<std::size_t> CustomerSearchIndex::find(std::string_view query) const
     const std::string folded = foldForSearch(query);
     const std::vector<std::string_view> words = wordsOf(folded);
     if (words.empty() || customers_.empty()) return {};
+    for (auto kept = answers_.begin(); kept != answers_.end(); ++kept) {
+        if (kept->folded != folded) continue;
+        std::rotate(kept, kept + 1, answers_.end());  // the most recent last
+        return answers_.back().found;
+    }
     std::vector<std::vector<std::string>> needles;
     needles.reserve(words.size());
     bool asTyped = true;  // every word is found only as typed, not by its digits
@@ -295,19 +306,47 @@ std::vector<std::size_t> CustomerSearchIndex::find(std::string_view query) const
     }
     asTyped = asTyped && number.empty();
 
+    // A query that extends a kept one, and whose words are all found as typed, can only find
+    // fewer: each of its words either is one of that query's words, or holds the last of them
+    // (typed on), or is new. The longest such query found the fewest; only its customers are
+    // looked at, and where it too was found as typed, only for the words it did not have.
+    const Answer* from = nullptr;
+    if (asTyped) {
+        for (const Answer& kept : answers_) {
+            if (folded.starts_with(kept.folded) &&
+                (from == nullptr || kept.folded.size() > from->folded.size())) {
+                from = &kept;
+            }
+        }
+    }
+    std::vector<std::string_view> known;
+    if (from != nullptr && from->asTyped) known = wordsOf(from->folded);
+    std::vector<std::vector<std::string>> wanted;
+    wanted.reserve(needles.size());
+    for (std::size_t w = 0; w < needles.size(); ++w) {
+        if (std::find(known.begin(), known.end(), words[w]) == known.end()) {
+            wanted.push_back(std::move(needles[w]));
+        }
+    }
     // The longest word finds the fewest customers: it scans the whole index, the others look
-    // only at the customers it found. While the user types on, a query that extends the last
-    // one and whose words are all found as typed can only find fewer: only those are looked at.
-    std::stable_sort(needles.begin(), needles.end(), [](const auto& a, const auto& b) {
+    // only at the customers it found.
+    std::stable_sort(wanted.begin(), wanted.end(), [](const auto& a, const auto& b) {
         return a.front().size() > b.front().size();
     });
-    const bool narrowing = asTyped && last_.valid && folded.starts_with(last_.folded);
-    std::vector<std::size_t> found = narrowing ? last_.found : scanAll(needles.front());
-    for (std::size_t w = narrowing ? 0 : 1; w < needles.size(); ++w) {
-        std::erase_if(found, [&](std::size_t i) { return !holdsAny(i, needles[w]); });
+    std::vector<std::size_t> found;
+    std::size_t w = 0;
+    if (from != nullptr) {
+        found = from->found;
+    } else {
+        found = scanAll(wanted.front());
+        w = 1;
+    }
+    for (; w < wanted.size(); ++w) {
+        std::erase_if(found, [&](std::size_t i) { return !holdsAny(i, wanted[w]); });
     }
     if (!number.empty()) found = mergeUnique(std::move(found), scanAll({number}));
-    last_ = {true, folded, found};
+    if (answers_.size() == kAnswersKept) answers_.erase(answers_.begin());
+    answers_.push_back({folded, asTyped, found});
     return found;
 }
 

@@ -52,8 +52,10 @@ class CustomerSearchIndex {
     // "Partita IVA", as the sheet gave them when the index was built.
     std::string_view shown(std::size_t i, Shown what) const;
 
-    // The positions of the matching customers, in sheet order. The last answer is kept to
-    // narrow the next one while the user types on, so one index serves one thread.
+    // The positions of the matching customers, in sheet order. The last few answers are kept:
+    // a query asked again (the user deletes back) is answered from them, and a query that
+    // extends one of them (the user types on) only looks at the customers that one found. So
+    // one index serves one thread.
     std::vector<std::size_t> find(std::string_view query) const;
 
   private:
@@ -63,6 +65,7 @@ class CustomerSearchIndex {
         std::size_t shownBegin = 0;  // in shown_: four texts, ends in shownEnds_
     };
     std::size_t textEnd(std::size_t i) const;
+    std::string_view textOf(std::size_t i) const;
     // Positions of the customers whose folded text holds any of the needles.
     std::vector<std::size_t> scanAll(const std::vector<std::string>& needles) const;
     bool holdsAny(std::size_t i, const std::vector<std::string>& needles) const;
@@ -75,12 +78,15 @@ class CustomerSearchIndex {
     std::string text_;
     std::string shown_;
     std::vector<std::size_t> shownEnds_;  // four per customer
-    struct LastAnswer {
-        bool valid = false;
+    // An answer kept, for the folded query that asked it. `asTyped`: every word was looked for
+    // only as typed (no digits of a telephone), so what it found holds each of its words.
+    struct Answer {
         std::string folded;
+        bool asTyped = false;
         std::vector<std::size_t> found;
     };
-    mutable LastAnswer last_;
+    static constexpr std::size_t kAnswersKept = 8;
+    mutable std::vector<Answer> answers_;  // the most recent last
 };
 
 }  // namespace clivara::customers
