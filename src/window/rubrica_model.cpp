@@ -13,7 +13,6 @@
 #include "archive/workbook.h"
 #include "register/customer_fields.h"
 #include "register/customer_marks.h"
-#include "register/customer_table_order.h"
 #include "window/field_marks.h"
 
 namespace customers = clivara::customers;
@@ -70,6 +69,7 @@ void RubricaModel::refresh() {
     ordered_.clear();
     shown_.clear();
     marked_.clear();
+    orders_.clear();
     index_ = customers::CustomerSearchIndex();
     read_ = false;
     if (clienti == nullptr) {
@@ -105,8 +105,13 @@ void RubricaModel::reorder() {
         ordered_ = rows_;
         return;
     }
-    ordered_ = customers::orderCustomerRows(*clienti, rows_, fieldOfColumn(sortColumn_),
-                                            sortOrder_ == Qt::DescendingOrder);
+    const int field = fieldOfColumn(sortColumn_);
+    auto order = orders_.find(field);
+    if (order == orders_.end()) {
+        order =
+            orders_.emplace(field, customers::ascendingCustomerOrder(*clienti, rows_, field)).first;
+    }
+    ordered_ = customers::inDirection(order->second, sortOrder_ == Qt::DescendingOrder);
 }
 
 bool RubricaModel::ensureIndex(const Sheet& clienti) {
