@@ -247,11 +247,13 @@ QVariant RubricaModel::data(const QModelIndex& item, int role) const {
     }
     // Rows read before a change of the register may hold other customers now: nothing is
     // drawn from them until the lines have been read again.
-    if (!isCurrent()) {
+    // (The sheet is asked for once: this runs for every cell drawn.)
+    const Sheet* sheet = current();
+    if (!read_ || sheet == nullptr || sheet->revision() != revision_) {
         scheduleRefresh();
         return {};
     }
-    const Sheet& clienti = *current();
+    const Sheet& clienti = *sheet;
     const int row = shown_[static_cast<std::size_t>(item.row())];
     if (role == Qt::DisplayRole) {
         std::string converted;
