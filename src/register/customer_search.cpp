@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -225,6 +226,7 @@ CustomerSearchIndex::CustomerSearchIndex(const archive::Sheet& clienti)
         shown_ += taxCode.empty() ? cellText(row, kVatNumberColumn) : taxCode;
         shownEnds_.push_back(shown_.size());
     }
+    for (const char c : text_) ++byteCounts_[static_cast<std::uint8_t>(c)];
 }
 
 std::string_view CustomerSearchIndex::shown(std::size_t i, Shown what) const {
@@ -237,45 +239,69 @@ std::size_t CustomerSearchIndex::textEnd(std::size_t i) const {
     return i + 1 < customers_.size() ? customers_[i + 1].textBegin : text_.size();
 }
 
-std::vector<std::size_t> CustomerSearchIndex::scanAll(
-    const std::vector<std::string>& needles) const {
-    std::vector<std::size_t> found;
-    for (const std::string& needle : needles) {
-        std::vector<std::size_t> hits;
-        std::size_t at = 0;
-        auto customer = customers_.begin();
-        while (at < text_.size()) {
-            const void* hit =
-                memmem(text_.data() + at, text_.size() - at, needle.data(), needle.size());
-            if (hit == nullptr) break;
-            const auto offset =
-                static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data());
-            customer = std::upper_bound(customer, customers_.end(), offset,
-                                        [](std::size_t value, const Customer& entry) {
-                                            return value < entry.textBegin;
-                                        }) -
-                       1;
-            const auto i = static_cast<std::size_t>(customer - customers_.begin());
-            hits.push_back(i);
-            at = textEnd(i);
+CustomerSearchIndex::Needle CustomerSearchIndex::needle(std::string_view text) const {
+    Needle out{std::string(text), 0};
+    for (std::size_t k = 1; k < text.size(); ++k) {
+        if (byteCounts_[static_cast<std::uint8_t>(text[k])] <
+            byteCounts_[static_cast<std::uint8_t>(text[out.anchor])]) {
+            out.anchor = k;
         }
-        found = mergeUnique(std::move(found), hits);
+    }
+    return out;
+}
+
+// One customer's text is short: the needle's rarest byte is looked for, and the needle
+// compared where it stands, rather than setting up memmem for each customer or comparing at
+// every digit of a needle of digits.
+bool CustomerSearchIndex::Needle::in(std::string_view haystack) const {
+    const char rare = text[anchor];
+    for (std::size_t from = anchor; from < haystack.size();) {
+        const void* hit = std::memchr(haystack.data() + from, rare, haystack.size() - from);
+        if (hit == nullptr) return false;
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - haystack.data());
+        const std::size_t start = at - anchor;
+        if (start + text.size() <= haystack.size() &&
+            std::memcmp(haystack.data() + start, text.data(), text.size()) == 0) {
+            return true;
+        }
+        from = at + 1;
+    }
+    return false;
+}
+
+std::vector<CustomerSearchIndex::Needle> CustomerSearchIndex::needles(
+    const std::vector<std::string>& texts) const {
+    std::vector<Needle> out;
+    for (const std::string& text : texts) {
+        if (!text.empty()) out.push_back(needle(text));
+    }
+    return out;
+}
+
+bool CustomerSearchIndex::holdsAny(std::size_t i, const std::vector<Needle>& needles) const {
+    const std::string_view text = textOf(i);
+    return std::any_of(needles.begin(), needles.end(),
+                       [&](const Needle& needle) { return needle.in(text); });
+}
+
+std::vector<std::size_t> CustomerSearchIndex::scanAll(const std::vector<std::string>& texts) const {
+    const std::vector<Needle> wanted = needles(texts);
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < customers_.size(); ++i) {
+        if (holdsAny(i, wanted)) found.push_back(i);
     }
     return found;
+}
+
+void CustomerSearchIndex::keepHolding(std::vector<std::size_t>& found,
+                                      const std::vector<std::string>& texts) const {
+    const std::vector<Needle> wanted = needles(texts);
+    std::erase_if(found, [&](std::size_t i) { return !holdsAny(i, wanted); });
 }
 
 std::string_view CustomerSearchIndex::textOf(std::size_t i) const {
     const std::size_t begin = customers_[i].textBegin;
     return std::string_view(text_).substr(begin, textEnd(i) - begin);
-}
-
-// One customer's text is short: a search for the needle's first byte and a comparison where
-// it stands costs less than setting up memmem for each customer.
-bool CustomerSearchIndex::holdsAny(std::size_t i, const std::vector<std::string>& needles) const {
-    const std::string_view text = textOf(i);
-    return std::any_of(needles.begin(), needles.end(), [&](const std::string& needle) {
-        return text.find(needle) != std::string_view::npos;
-    });
 }
 
 std::vector<std::size_t> CustomerSearchIndex::find(std::string_view query) const {
@@ -341,9 +367,7 @@ std::vector<std::size_t> CustomerSearchIndex::find(std::string_view query) const
         found = scanAll(wanted.front());
         w = 1;
     }
-    for (; w < wanted.size(); ++w) {
-        std::erase_if(found, [&](std::size_t i) { return !holdsAny(i, wanted[w]); });
-    }
+    for (; w < wanted.size(); ++w) keepHolding(found, wanted[w]);
     if (!number.empty()) found = mergeUnique(std::move(found), scanAll({number}));
     if (answers_.size() == kAnswersKept) answers_.erase(answers_.begin());
     answers_.push_back({folded, asTyped, found});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -64,11 +65,22 @@ class CustomerSearchIndex {
         std::size_t textBegin = 0;   // in text_, up to the next customer's textBegin
         std::size_t shownBegin = 0;  // in shown_: four texts, ends in shownEnds_
     };
+    // A text looked for in the customers' texts, from its byte that they hold the fewest
+    // times.
+    struct Needle {
+        std::string text;
+        std::size_t anchor = 0;
+        bool in(std::string_view haystack) const;
+    };
+    Needle needle(std::string_view text) const;
+    std::vector<Needle> needles(const std::vector<std::string>& texts) const;
     std::size_t textEnd(std::size_t i) const;
     std::string_view textOf(std::size_t i) const;
-    // Positions of the customers whose folded text holds any of the needles.
-    std::vector<std::size_t> scanAll(const std::vector<std::string>& needles) const;
-    bool holdsAny(std::size_t i, const std::vector<std::string>& needles) const;
+    // Positions of the customers whose folded text holds any of the texts.
+    std::vector<std::size_t> scanAll(const std::vector<std::string>& texts) const;
+    bool holdsAny(std::size_t i, const std::vector<Needle>& needles) const;
+    // Keeps of the customers found (in sheet order) those whose text holds any of the texts.
+    void keepHolding(std::vector<std::size_t>& found, const std::vector<std::string>& texts) const;
 
     bool built_ = false;
     std::uint64_t revision_ = 0;
@@ -77,7 +89,8 @@ class CustomerSearchIndex {
     // that no folded word contains, so that no match runs from one field into the next.
     std::string text_;
     std::string shown_;
-    std::vector<std::size_t> shownEnds_;  // four per customer
+    std::vector<std::size_t> shownEnds_;           // four per customer
+    std::array<std::uint32_t, 256> byteCounts_{};  // how often each byte stands in text_
     // An answer kept, for the folded query that asked it. `asTyped`: every word was looked for
     // only as typed (no digits of a telephone), so what it found holds each of its words.
     struct Answer {
