@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -225,6 +226,7 @@ CustomerSearchIndex::CustomerSearchIndex(const archive::Sheet& clienti)
         shown_ += taxCode.empty() ? cellText(row, kVatNumberColumn) : taxCode;
         shownEnds_.push_back(shown_.size());
     }
+    for (const char c : text_) ++byteCounts_[static_cast<std::uint8_t>(c)];
 }
 
 std::string_view CustomerSearchIndex::shown(std::size_t i, Shown what) const {
@@ -237,45 +239,80 @@ std::size_t CustomerSearchIndex::textEnd(std::size_t i) const {
     return i + 1 < customers_.size() ? customers_[i + 1].textBegin : text_.size();
 }
 
-std::vector<std::size_t> CustomerSearchIndex::scanAll(
-    const std::vector<std::string>& needles) const {
-    std::vector<std::size_t> found;
-    for (const std::string& needle : needles) {
-        std::vector<std::size_t> hits;
-        std::size_t at = 0;
-        auto customer = customers_.begin();
-        while (at < text_.size()) {
-            const void* hit =
-                memmem(text_.data() + at, text_.size() - at, needle.data(), needle.size());
-            if (hit == nullptr) break;
-            const auto offset =
-                static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data());
-            customer = std::upper_bound(customer, customers_.end(), offset,
-                                        [](std::size_t value, const Customer& entry) {
-                                            return value < entry.textBegin;
-                                        }) -
-                       1;
-            const auto i = static_cast<std::size_t>(customer - customers_.begin());
-            hits.push_back(i);
-            at = textEnd(i);
+CustomerSearchIndex::Needle CustomerSearchIndex::needle(std::string_view text) const {
+    Needle out{std::string(text), 0};
+    for (std::size_t k = 1; k < text.size(); ++k) {
+        if (byteCounts_[static_cast<std::uint8_t>(text[k])] <
+            byteCounts_[static_cast<std::uint8_t>(text[out.anchor])]) {
+            out.anchor = k;
         }
-        found = mergeUnique(std::move(found), hits);
+    }
+    return out;
+}
+
+// One customer's text is short: the needle's rarest byte is looked for, and the needle
+// compared where it stands, rather than setting up memmem for each customer or comparing at
+// every digit of a needle of digits.
+bool CustomerSearchIndex::Needle::in(std::string_view haystack) const {
+    const char rare = text[anchor];
+    for (std::size_t from = anchor; from < haystack.size();) {
+        const void* hit = std::memchr(haystack.data() + from, rare, haystack.size() - from);
+        if (hit == nullptr) return false;
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - haystack.data());
+        const std::size_t start = at - anchor;
+        if (start + text.size() <= haystack.size() &&
+            std::memcmp(haystack.data() + start, text.data(), text.size()) == 0) {
+            return true;
+        }
+        from = at + 1;
+    }
+    return false;
+}
+
+std::vector<CustomerSearchIndex::Needle> CustomerSearchIndex::needles(
+    const std::vector<std::string>& texts) const {
+    std::vector<Needle> out;
+    for (const std::string& text : texts) {
+        if (!text.empty()) out.push_back(needle(text));
+    }
+    return out;
+}
+
+bool CustomerSearchIndex::holdsAny(std::size_t i, const std::vector<Needle>& needles) const {
+    const std::string_view text = textOf(i);
+    return std::any_of(needles.begin(), needles.end(),
+                       [&](const Needle& needle) { return needle.in(text); });
+}
+
+std::vector<std::size_t> CustomerSearchIndex::scanAll(const std::vector<std::string>& texts) const {
+    const std::vector<Needle> wanted = needles(texts);
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < customers_.size(); ++i) {
+        if (holdsAny(i, wanted)) found.push_back(i);
     }
     return found;
 }
 
-bool CustomerSearchIndex::holdsAny(std::size_t i, const std::vector<std::string>& needles) const {
-    const char* begin = text_.data() + customers_[i].textBegin;
-    const std::size_t length = textEnd(i) - customers_[i].textBegin;
-    return std::any_of(needles.begin(), needles.end(), [&](const std::string& needle) {
-        return memmem(begin, length, needle.data(), needle.size()) != nullptr;
-    });
+void CustomerSearchIndex::keepHolding(std::vector<std::size_t>& found,
+                                      const std::vector<std::string>& texts) const {
+    const std::vector<Needle> wanted = needles(texts);
+    std::erase_if(found, [&](std::size_t i) { return !holdsAny(i, wanted); });
+}
+
+std::string_view CustomerSearchIndex::textOf(std::size_t i) const {
+    const std::size_t begin = customers_[i].textBegin;
+    return std::string_view(text_).substr(begin, textEnd(i) - begin);
 }
 
 std::vector<std::size_t> CustomerSearchIndex::find(std::string_view query) const {
     const std::string folded = foldForSearch(query);
     const std::vector<std::string_view> words = wordsOf(folded);
     if (words.empty() || customers_.empty()) return {};
+    for (auto kept = answers_.begin(); kept != answers_.end(); ++kept) {
+        if (kept->folded != folded) continue;
+        std::rotate(kept, kept + 1, answers_.end());  // the most recent last
+        return answers_.back().found;
+    }
     std::vector<std::vector<std::string>> needles;
     needles.reserve(words.size());
     bool asTyped = true;  // every word is found only as typed, not by its digits
@@ -295,19 +332,45 @@ std::vector<std::size_t> CustomerSearchIndex::find(std::string_view query) const
     }
     asTyped = asTyped && number.empty();
 
+    // A query that extends a kept one, and whose words are all found as typed, can only find
+    // fewer: each of its words either is one of that query's words, or holds the last of them
+    // (typed on), or is new. The longest such query found the fewest; only its customers are
+    // looked at, and where it too was found as typed, only for the words it did not have.
+    const Answer* from = nullptr;
+    if (asTyped) {
+        for (const Answer& kept : answers_) {
+            if (folded.starts_with(kept.folded) &&
+                (from == nullptr || kept.folded.size() > from->folded.size())) {
+                from = &kept;
+            }
+        }
+    }
+    std::vector<std::string_view> known;
+    if (from != nullptr && from->asTyped) known = wordsOf(from->folded);
+    std::vector<std::vector<std::string>> wanted;
+    wanted.reserve(needles.size());
+    for (std::size_t w = 0; w < needles.size(); ++w) {
+        if (std::find(known.begin(), known.end(), words[w]) == known.end()) {
+            wanted.push_back(std::move(needles[w]));
+        }
+    }
     // The longest word finds the fewest customers: it scans the whole index, the others look
-    // only at the customers it found. While the user types on, a query that extends the last
-    // one and whose words are all found as typed can only find fewer: only those are looked at.
-    std::stable_sort(needles.begin(), needles.end(), [](const auto& a, const auto& b) {
+    // only at the customers it found.
+    std::stable_sort(wanted.begin(), wanted.end(), [](const auto& a, const auto& b) {
         return a.front().size() > b.front().size();
     });
-    const bool narrowing = asTyped && last_.valid && folded.starts_with(last_.folded);
-    std::vector<std::size_t> found = narrowing ? last_.found : scanAll(needles.front());
-    for (std::size_t w = narrowing ? 0 : 1; w < needles.size(); ++w) {
-        std::erase_if(found, [&](std::size_t i) { return !holdsAny(i, needles[w]); });
+    std::vector<std::size_t> found;
+    std::size_t w = 0;
+    if (from != nullptr) {
+        found = from->found;
+    } else {
+        found = scanAll(wanted.front());
+        w = 1;
     }
+    for (; w < wanted.size(); ++w) keepHolding(found, wanted[w]);
     if (!number.empty()) found = mergeUnique(std::move(found), scanAll({number}));
-    last_ = {true, folded, found};
+    if (answers_.size() == kAnswersKept) answers_.erase(answers_.begin());
+    answers_.push_back({folded, asTyped, found});
     return found;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -52,8 +53,10 @@ class CustomerSearchIndex {
     // "Partita IVA", as the sheet gave them when the index was built.
     std::string_view shown(std::size_t i, Shown what) const;
 
-    // The positions of the matching customers, in sheet order. The last answer is kept to
-    // narrow the next one while the user types on, so one index serves one thread.
+    // The positions of the matching customers, in sheet order. The last few answers are kept:
+    // a query asked again (the user deletes back) is answered from them, and a query that
+    // extends one of them (the user types on) only looks at the customers that one found. So
+    // one index serves one thread.
     std::vector<std::size_t> find(std::string_view query) const;
 
   private:
@@ -62,10 +65,22 @@ class CustomerSearchIndex {
         std::size_t textBegin = 0;   // in text_, up to the next customer's textBegin
         std::size_t shownBegin = 0;  // in shown_: four texts, ends in shownEnds_
     };
+    // A text looked for in the customers' texts, from its byte that they hold the fewest
+    // times.
+    struct Needle {
+        std::string text;
+        std::size_t anchor = 0;
+        bool in(std::string_view haystack) const;
+    };
+    Needle needle(std::string_view text) const;
+    std::vector<Needle> needles(const std::vector<std::string>& texts) const;
     std::size_t textEnd(std::size_t i) const;
-    // Positions of the customers whose folded text holds any of the needles.
-    std::vector<std::size_t> scanAll(const std::vector<std::string>& needles) const;
-    bool holdsAny(std::size_t i, const std::vector<std::string>& needles) const;
+    std::string_view textOf(std::size_t i) const;
+    // Positions of the customers whose folded text holds any of the texts.
+    std::vector<std::size_t> scanAll(const std::vector<std::string>& texts) const;
+    bool holdsAny(std::size_t i, const std::vector<Needle>& needles) const;
+    // Keeps of the customers found (in sheet order) those whose text holds any of the texts.
+    void keepHolding(std::vector<std::size_t>& found, const std::vector<std::string>& texts) const;
 
     bool built_ = false;
     std::uint64_t revision_ = 0;
@@ -74,13 +89,17 @@ class CustomerSearchIndex {
     // that no folded word contains, so that no match runs from one field into the next.
     std::string text_;
     std::string shown_;
-    std::vector<std::size_t> shownEnds_;  // four per customer
-    struct LastAnswer {
-        bool valid = false;
+    std::vector<std::size_t> shownEnds_;           // four per customer
+    std::array<std::uint32_t, 256> byteCounts_{};  // how often each byte stands in text_
+    // An answer kept, for the folded query that asked it. `asTyped`: every word was looked for
+    // only as typed (no digits of a telephone), so what it found holds each of its words.
+    struct Answer {
         std::string folded;
+        bool asTyped = false;
         std::vector<std::size_t> found;
     };
-    mutable LastAnswer last_;
+    static constexpr std::size_t kAnswersKept = 8;
+    mutable std::vector<Answer> answers_;  // the most recent last
 };
 
 }  // namespace clivara::customers

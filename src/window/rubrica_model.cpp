@@ -13,7 +13,6 @@
 #include "archive/workbook.h"
 #include "register/customer_fields.h"
 #include "register/customer_marks.h"
-#include "register/customer_table_order.h"
 #include "window/field_marks.h"
 
 namespace customers = clivara::customers;
@@ -70,6 +69,7 @@ void RubricaModel::refresh() {
     ordered_.clear();
     shown_.clear();
     marked_.clear();
+    orders_.clear();
     index_ = customers::CustomerSearchIndex();
     read_ = false;
     if (clienti == nullptr) {
@@ -105,8 +105,13 @@ void RubricaModel::reorder() {
         ordered_ = rows_;
         return;
     }
-    ordered_ = customers::orderCustomerRows(*clienti, rows_, fieldOfColumn(sortColumn_),
-                                            sortOrder_ == Qt::DescendingOrder);
+    const int field = fieldOfColumn(sortColumn_);
+    auto order = orders_.find(field);
+    if (order == orders_.end()) {
+        order =
+            orders_.emplace(field, customers::ascendingCustomerOrder(*clienti, rows_, field)).first;
+    }
+    ordered_ = customers::inDirection(order->second, sortOrder_ == Qt::DescendingOrder);
 }
 
 bool RubricaModel::ensureIndex(const Sheet& clienti) {
@@ -242,11 +247,13 @@ QVariant RubricaModel::data(const QModelIndex& item, int role) const {
     }
     // Rows read before a change of the register may hold other customers now: nothing is
     // drawn from them until the lines have been read again.
-    if (!isCurrent()) {
+    // (The sheet is asked for once: this runs for every cell drawn.)
+    const Sheet* sheet = current();
+    if (!read_ || sheet == nullptr || sheet->revision() != revision_) {
         scheduleRefresh();
         return {};
     }
-    const Sheet& clienti = *current();
+    const Sheet& clienti = *sheet;
     const int row = shown_[static_cast<std::size_t>(item.row())];
     if (role == Qt::DisplayRole) {
         std::string converted;

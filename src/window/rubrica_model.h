@@ -4,9 +4,11 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "register/customer_search.h"
+#include "register/customer_table_order.h"
 
 namespace clivara::archive {
 class Sheet;
@@ -86,6 +88,9 @@ class RubricaModel : public QAbstractTableModel {
     std::vector<int> ordered_;  // the same rows in the chosen order
     std::vector<int> shown_;    // the ordered rows that pass the filter
     std::vector<char> marked_;  // by sheet row: 1 marked, 0 not; empty until asked
+    // The ascending order by each field ordered by so far, for the rows as read: another
+    // click on the heading, or a click back on it, only reads it.
+    std::map<int, clivara::customers::CustomerOrder> orders_;
     clivara::customers::CustomerSearchIndex index_;
     QString filterText_;
     bool onlyMarked_ = false;

@@ -29,6 +29,7 @@
 #include "register/customer_fields.h"
 #include "window/form1.h"
 #include "window/message_boxes.h"
+#include "window/rubrica_cell_delegate.h"
 #include "window/rubrica_model.h"
 
 namespace customers = clivara::customers;
@@ -78,6 +79,7 @@ RubricaWindow::RubricaWindow(Form1& form) : QDialog(&form), form_(form) {
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("rubricaTable"));
     table_->setModel(model_);
+    table_->setItemDelegate(new RubricaCellDelegate(table_));
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -216,6 +216,43 @@ class RubricaWindowTest : public QObject {
         QVERIFY(table->viewport()->rect().intersects(table->visualRect(table->currentIndex())));
     }
 
+    // The order by a column is kept for the register as read; every change reads it anew.
+    void sortedTableFollowsChangesAndUndo() {
+        ArchiveContent compact = kArchive;
+        compact.fullRows.erase(compact.fullRows.begin() + 3);  // the nameless row
+        OpenWindow w(compact);
+        QVERIFY(w.loaded);
+        RubricaWindow* rubrica = open(*w.form);
+        QTableView* table = rubrica->table();
+        const int town = RubricaModel::columnOfField(6);
+        table->sortByColumn(town, Qt::AscendingOrder);
+        const QStringList before{"Città di Castello", "Milano", "Pisa", "Roma"};
+        QCOMPARE(shown(*rubrica, 6), before);
+        table->sortByColumn(RubricaModel::columnOfField(2), Qt::AscendingOrder);
+        table->sortByColumn(town, Qt::DescendingOrder);
+        QCOMPARE(shown(*rubrica, 6), (QStringList{"Roma", "Pisa", "Milano", "Città di Castello"}));
+
+        w.form->loadCustomerRow(5);  // Zeta, of Pisa
+        w.form->setFieldText(6, QStringLiteral("Ancona"));
+        w.boxes.answers = {true};
+        w.form->mnuM_Click();
+        QCOMPARE(w.boxes.shown.back().text, QStringLiteral("Cliente Modificato"));
+        QCOMPARE(shown(*rubrica, 6),
+                 (QStringList{"Roma", "Milano", "Città di Castello", "Ancona"}));
+        table->sortByColumn(town, Qt::AscendingOrder);
+        QCOMPARE(shown(*rubrica, 6),
+                 (QStringList{"Ancona", "Città di Castello", "Milano", "Roma"}));
+        rubrica->filterLine()->setText(QStringLiteral("ancona"));
+        QCOMPARE(shown(*rubrica, 2), (QStringList{"2"}));
+        rubrica->filterLine()->clear();
+
+        w.boxes.answers = {true};
+        w.form->mnuAnnulla_Click();
+        QCOMPARE(shown(*rubrica, 6), before);
+        rubrica->filterLine()->setText(QStringLiteral("ancona"));
+        QCOMPARE(shown(*rubrica, 2), QStringList());
+    }
+
     void exportsWhatTheTableShows() {
         OpenWindow w(kArchive);
         QVERIFY(w.loaded);

@@ -2,6 +2,8 @@
 // rows written here for the telephone forms.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -164,6 +166,110 @@ TEST(CustomerSearch, AnswersWhileTypingEqualFreshAnswers) {
           "caffè",      "caffè 0",  "caffè 08"}) {
         EXPECT_EQ(typing.find(typed), CustomerSearchIndex(clienti).find(typed)) << typed;
     }
+}
+
+// The rules as written above, customer by customer and field by field, with nothing kept.
+std::vector<int> plainSearch(const Sheet& clienti, const std::string& query) {
+    const std::string folded = foldForSearch(query);
+    std::vector<std::string> words;
+    for (std::size_t at = 0; at < folded.size();) {
+        const std::size_t end = std::min(folded.find(' ', at), folded.size());
+        if (end > at) words.push_back(folded.substr(at, end - at));
+        at = end + 1;
+    }
+    if (words.empty()) return {};
+    bool separatorsOnly = false;
+    for (const std::string& word : words) {
+        separatorsOnly = separatorsOnly || word.find_first_of("0123456789") == std::string::npos;
+    }
+    const std::string number =
+        words.size() > 1 && (words.front().starts_with('+') || words.front().starts_with("00") ||
+                             separatorsOnly)
+            ? phoneDigits(folded)
+            : std::string();
+    std::vector<int> rows;
+    for (int row = 2; row <= clienti.lastUsedRow(); ++row) {
+        if (clienti.isEmpty(row, 1)) continue;
+        std::vector<std::string> fields;
+        for (int column = 1; column <= 13; ++column) {
+            fields.push_back(foldForSearch(clienti.text(row, column)));
+            fields.push_back(phoneDigits(fields.back()));
+        }
+        auto holds = [&](const std::string& needle) {
+            return std::any_of(fields.begin(), fields.end(), [&](const std::string& field) {
+                return !field.empty() && field.find(needle) != std::string::npos;
+            });
+        };
+        const bool everyWord = std::all_of(words.begin(), words.end(), [&](const std::string& w) {
+            const std::string digits = phoneDigits(w);
+            return holds(w) || (!digits.empty() && holds(digits));
+        });
+        if (everyWord || (!number.empty() && holds(number))) rows.push_back(row);
+    }
+    return rows;
+}
+
+// A few thousand customers of every kind of letter and telephone; queries typed on and deleted
+// back one character at a time: the index that keeps its answers, a fresh one and the rules
+// applied one customer at a time all agree.
+TEST(CustomerSearch, TypingAndDeletingAgreeWithThePlainRules) {
+    std::mt19937 random(20081209);
+    auto pick = [&](const std::vector<std::string>& pool) {
+        return pool[std::uniform_int_distribution<std::size_t>(0, pool.size() - 1)(random)];
+    };
+    const std::vector<std::string> names = {"Rossi",  "ROSSINI", "Caffè", "CAFFE",   "Città",
+                                            "perché", "Straße",  "Ωmega", "Bianchi", "d'Arco",
+                                            "Rössl",  "Mario",   "Caffé", "ròssi"};
+    const std::vector<std::string> phones = {
+        "06 1656160",       "+39 06/165.61-60", "(06) 1656161", "061656160",       "333-123-4567",
+        "0039 333 1234567", "+41 22 123",       "06 - 44",      "tel. 06 1656160", ""};
+    const std::vector<std::string> towns = {
+        "Roma", "Città di Castello", "Forlì", "L'Aquila", "MILANO", ""};
+    Workbook book = clivara::archive::emptyArchive();
+    Sheet& clienti = *book.sheet("Clienti");
+    for (int row = 2; row < 3002; ++row) {
+        if (row % 97 == 0) continue;  // now and then a row without a customer
+        clienti.setText(row, 1, pick(names) + " " + pick(names) + " " + std::to_string(row));
+        clienti.setText(row, 2, std::to_string(row * 7 % 1000));
+        clienti.setText(row, 6, pick(towns));
+        clienti.setText(row, 8, pick(phones));
+        clienti.setText(row, 9, pick(phones));
+        clienti.setText(row, 12, "Nota " + pick(names) + " " + pick(phones));
+    }
+    const std::vector<std::string> typed = {
+        "rossi",          "ROSS mario",    "caffe citta",  "perche 06",  "strasse",
+        "ωmega",          "ross caff 33",  "061656160",    "06 1656160", "+39 06 165",
+        "0039 333 12345", "06 - 1656161",  "(06) 16",      "333-123",    "+41 22",
+        "l'aquila",       "forli roma",    "d'arco nota",  "rossl",      "12 rossi 3",
+        "nota - 06",      "tel 06 165616", "+39 06 rossi", "06 - nota",  "x"};
+    const CustomerSearchIndex pristine(clienti);
+    const CustomerSearchIndex typing(clienti);
+    auto rowsOf = [](const CustomerSearchIndex& index, const std::vector<std::size_t>& found) {
+        std::vector<int> rows;
+        for (const std::size_t i : found) rows.push_back(index.row(i));
+        return rows;
+    };
+    std::size_t checked = 0;
+    for (std::size_t q = 0; q < typed.size(); ++q) {
+        // Typed on from where the last query was left, then deleted back to a random length.
+        const std::string& text = typed[q];
+        std::vector<std::string> steps;
+        for (std::size_t length = 1; length <= text.size(); ++length) {
+            steps.push_back(text.substr(0, length));
+        }
+        const std::size_t back = std::uniform_int_distribution<std::size_t>(0, text.size())(random);
+        for (std::size_t length = text.size(); length-- > back;) {
+            steps.push_back(text.substr(0, length));
+        }
+        for (const std::string& step : steps) {
+            const std::vector<int> expected = plainSearch(clienti, step);
+            CustomerSearchIndex fresh = pristine;
+            ASSERT_EQ(rowsOf(typing, typing.find(step)), expected) << "typed: \"" << step << "\"";
+            ASSERT_EQ(rowsOf(fresh, fresh.find(step)), expected) << "fresh: \"" << step << "\"";
+            checked += expected.empty() ? 0 : 1;
+        }
+    }
+    EXPECT_GT(checked, 100u);  // most steps find someone
 }
 
 TEST(CustomerSearch, ShownTextsAndCurrency) {

@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "archive/archive_error.h"
 #include "archive/book/new_archive.h"
+#include "archive/sort/sort_archive.h"
 #include "register/customer_csv.h"
 #include "register/customer_export.h"
 #include "register/customer_marks.h"
@@ -99,6 +103,79 @@ TEST(CustomerTable, OrderByNameIdAndDate) {
     const std::vector<int> sheetOrder = customers::orderCustomerRows(clienti, rows, 1, false);
     EXPECT_EQ(customers::customerRows(clienti), rows) << "the sheet is not reordered";
     EXPECT_NE(sheetOrder, rows);
+}
+
+// IDs and dates of many customers with many equal values, written as numbers, as texts and as
+// texts of other forms: the order is always the archive's order made stable by value, whether
+// the values alone decide it or the collator must break their ties.
+TEST(CustomerTable, OrderByValueAgreesWithTheArchivesOrderByValue) {
+    std::mt19937 random(65535);
+    struct Round {
+        int field;
+        std::vector<int> forms;  // of the cells written, see below
+    };
+    const std::vector<Round> rounds = {
+        {2, {0}},    {2, {1, 5}}, {2, {0, 1, 2, 3}}, {2, {0, 1, 2, 3, 4, 5}},
+        {3, {1, 5}}, {3, {1, 2}}, {3, {1, 2, 4, 5}}};
+    for (const Round& round : rounds) {
+        Workbook book = clivara::archive::emptyArchive();
+        Sheet& clienti = *book.sheet("Clienti");
+        std::vector<std::optional<double>> keys(1502);
+        for (int row = 2; row < 1502; ++row) {
+            clienti.setText(row, 1, "Cliente " + std::to_string(row));
+            const int value = std::uniform_int_distribution<int>(1, 200)(random);
+            const int form = round.forms[std::uniform_int_distribution<std::size_t>(
+                0, round.forms.size() - 1)(random)];
+            const int day = value % 28 + 1;
+            const int month = value % 12 + 1;
+            const std::string two = (day < 10 ? "0" : "") + std::to_string(day) + "/" +
+                                    (month < 10 ? "0" : "") + std::to_string(month);
+            const bool id = round.field == 2;
+            // 0 a number, 1 a text, 2 and 3 texts of the same value in other forms, 4 no
+            // value (a text of another kind), 5 an empty cell.
+            std::string text;
+            switch (form) {
+                case 0:
+                    clienti.setText(row, 2, std::to_string(value));
+                    break;
+                case 1:
+                    text = id ? std::to_string(value) : two + "/2008";
+                    break;
+                case 2:
+                    text = id ? "0" + std::to_string(value) : two + "/2008 00:00";
+                    break;
+                case 3:
+                    text = std::to_string(value) + ",0";
+                    break;
+                case 4:
+                    text = id ? std::to_string(value) + "a" : "il " + two;
+                    break;
+                default:
+                    break;
+            }
+            if (!text.empty()) putText(clienti, row, round.field, text);
+            if (form < 4) {
+                keys[static_cast<std::size_t>(row)] =
+                    id ? value : 2008 * 10000.0 + month * 100 + day;
+            }
+        }
+        const std::vector<int> rows = customers::customerRows(clienti);
+        std::vector<int> expected;
+        for (const int offset : clivara::archive::ascendingRowOrder(clienti, 2, 1501, round.field))
+            expected.push_back(2 + offset);
+        const auto filled = static_cast<std::ptrdiff_t>(std::count_if(
+            rows.begin(), rows.end(), [&](int row) { return !clienti.isEmpty(row, round.field); }));
+        std::stable_sort(expected.begin(), expected.begin() + filled, [&](int a, int b) {
+            const auto& ka = keys[static_cast<std::size_t>(a)];
+            const auto& kb = keys[static_cast<std::size_t>(b)];
+            if (ka.has_value() != kb.has_value()) return ka.has_value();
+            return ka.has_value() && *ka < *kb;
+        });
+        EXPECT_EQ(customers::orderCustomerRows(clienti, rows, round.field, false), expected)
+            << "field " << round.field << ", forms " << round.forms.size();
+        std::reverse(expected.begin(), expected.begin() + filled);
+        EXPECT_EQ(customers::orderCustomerRows(clienti, rows, round.field, true), expected);
+    }
 }
 
 TEST(CustomerTable, MarksAsTheWindowShowsThem) {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace clivara::archive {
 namespace {
@@ -223,25 +224,47 @@ std::optional<std::vector<int>> orderWithAtMostOneRowOutOfPlace(
     return std::nullopt;
 }
 
-// The full stable sort, through collation keys built once per row.
+// The full stable sort. Each distinct text is given its collation keys once and a rank among
+// the other texts (equal keys, equal rank); the rows then compare by rank. A column of a few
+// towns asks the collator a few times rather than once a row.
 std::vector<int> stableOrder(const std::vector<KeyValue>& values) {
+    std::unordered_map<std::string_view, std::uint32_t> distinct;
+    std::vector<std::string_view> texts;
+    std::vector<std::uint32_t> textOf(values.size(), 0);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (values[i].rank != Rank::Text) continue;
+        const auto [at, added] =
+            distinct.try_emplace(values[i].text, static_cast<std::uint32_t>(texts.size()));
+        if (added) texts.push_back(values[i].text);
+        textOf[i] = at->second;
+    }
     struct Key {
         std::string primary;
         std::string secondary;
     };
-    std::vector<Key> keys(values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (values[i].rank == Rank::Text) {
-            std::string scratch;
-            const std::string_view primary =
-                values[i].mayHaveIgnored ? withoutIgnored(values[i].text, scratch) : values[i].text;
-            keys[i].primary = collator().key(primary);
-            // Without characters to leave out, both keys are of the same text.
-            keys[i].secondary = primary.data() == values[i].text.data()
-                                    ? keys[i].primary
-                                    : collator().key(values[i].text);
-        }
+    std::vector<Key> keys(texts.size());
+    for (std::size_t t = 0; t < texts.size(); ++t) {
+        std::string scratch;
+        const std::string_view primary = withoutIgnored(texts[t], scratch);
+        keys[t].primary = collator().key(primary);
+        // Without characters to leave out, both keys are of the same text.
+        keys[t].secondary =
+            primary.data() == texts[t].data() ? keys[t].primary : collator().key(texts[t]);
     }
+    const auto keyLess = [&keys](std::uint32_t a, std::uint32_t b) {
+        const Key& ka = keys[a];
+        const Key& kb = keys[b];
+        return ka.primary != kb.primary ? ka.primary < kb.primary : ka.secondary < kb.secondary;
+    };
+    std::vector<std::uint32_t> byKey(texts.size());
+    std::iota(byKey.begin(), byKey.end(), 0u);
+    std::sort(byKey.begin(), byKey.end(), keyLess);
+    std::vector<std::uint32_t> rankOfText(texts.size(), 0);
+    for (std::size_t k = 1; k < byKey.size(); ++k) {
+        rankOfText[byKey[k]] =
+            rankOfText[byKey[k - 1]] + (keyLess(byKey[k - 1], byKey[k]) ? 1u : 0u);
+    }
+
     std::vector<int> order(values.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int ia, int ib) {
@@ -256,9 +279,8 @@ std::vector<int> stableOrder(const std::vector<KeyValue>& values) {
         if (a.rank != Rank::Text) {
             return false;
         }
-        const Key& ka = keys[static_cast<std::size_t>(ia)];
-        const Key& kb = keys[static_cast<std::size_t>(ib)];
-        return ka.primary != kb.primary ? ka.primary < kb.primary : ka.secondary < kb.secondary;
+        return rankOfText[textOf[static_cast<std::size_t>(ia)]] <
+               rankOfText[textOf[static_cast<std::size_t>(ib)]];
     });
     return order;
 }
