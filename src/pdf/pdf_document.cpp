@@ -38,11 +38,17 @@ bool writePdfDocument(const std::filesystem::path& pdf, const char* title, doubl
         return false;
     }
     bool drawn = false;
-    {
+    try {
         PdfWriter writer(file, widthPt, heightPt);
         PdfText text(writer);
         drawn = draw(writer, text);
         drawn = writer.finish(text.fonts(), title) && drawn;
+    } catch (...) {
+        // Whatever stopped the drawing (no memory, an unreadable archive) leaves no half file
+        // beside the target.
+        std::fclose(file);
+        std::remove(temporary.c_str());
+        throw;
     }
     const bool closed = std::fclose(file) == 0;
     std::error_code renamed;

@@ -1,12 +1,17 @@
 // The PDF writer's file as a reader finds its way through it: every object where the cross
 // reference table says, every stream as long as its dictionary says, the table where
 // startxref says (poppler would quietly rebuild a wrong table, so its read-back tests cannot
-// tell); and a file that cannot be written is a failure.
+// tell); a file that cannot be written is a failure; a drawing that stops leaves no file.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 
+#include "pdf/pdf_document.h"
 #include "pdf/pdf_text.h"
 #include "pdf/pdf_writer.h"
 
@@ -93,6 +98,20 @@ TEST(PdfWriterTest, AFileThatCannotBeWrittenIsAFailure) {
     }
     std::fclose(full);
     EXPECT_FALSE(finished);
+}
+
+TEST(PdfWriterTest, ADrawingThatThrowsLeavesNoFileBesideTheTarget) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("pdf_writer_test_" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::ostringstream err;
+    EXPECT_THROW(
+        clivara::pdf::writePdfDocument(
+            folder / "Elenco.pdf", "Prova", 595, 842,
+            [](PdfWriter&, PdfText&) -> bool { throw std::runtime_error("interrotto"); }, err),
+        std::runtime_error);
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
