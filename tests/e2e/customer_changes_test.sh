@@ -16,18 +16,10 @@ app_pid=""
 # The archive, written by python3-xlwt: four customers, a note right of M on rows 1 to 5, a
 # counter of 5 and a third sheet the program never touches. Every C.A.P. and Partita IVA is
 # a text, with or without a leading zero; Cellullare is a number where it is filled.
-"$python" - "$work/Archivio.xls" <<'EOF'
-import datetime, sys, xlwt
-book = xlwt.Workbook(encoding="utf-8")
-clienti = book.add_sheet("Clienti")
-codici = book.add_sheet("Codici")
-appunti = book.add_sheet("Appunti")
-date = xlwt.easyxf(num_format_str="dd/mm/yyyy")
-headings = ["Ragione Sociale", "ID", "Data", "Indirizzo", "C.A.P.", "Località", "(PR)",
-            "Telefono", "Cellullare", "Codice Fiscale", "Partita IVA", "Note", "Note 2"]
-for column, text in enumerate(headings):
-    clienti.write(0, column, text)
-clienti.write(0, 13, "Promemoria")
+"$python" - "$work/Archivio.xls" "$(dirname "$0")" <<'EOF'
+import datetime, sys
+sys.path.insert(0, sys.argv[2])
+from xlwt_archive import write_archive
 customers = [
     ("Bianchi Arredamenti", 1, datetime.date(2008, 1, 14), "Via Roma 12", "00185", "Roma",
      "RM", "06 4455667", 3331234567, "BNCLRA70A01H501X", "01234567890", "Storico", ""),
@@ -38,19 +30,15 @@ customers = [
     ("Gallo Maria Grazia", 5, datetime.date(2008, 4, 2), "Via Garibaldi 88", "22063",
      "Cantù", "CO", "031 711100", 3201112233, "GLLMGR62D41B639M", "22392272825", "", ""),
 ]
-for row, values in enumerate(customers, start=1):
-    for column, value in enumerate(values):
-        if isinstance(value, datetime.date):
-            clienti.write(row, column, value, date)
-        elif value != "":
-            clienti.write(row, column, value)
-    clienti.write(row, 13, "extra%d" % (row + 1))
-clienti.write(2, 15, 3.5)
-codici.write(0, 0, "Ultimo codice")
-codici.write(1, 0, 5)
-appunti.write(0, 0, "Da richiamare")
-appunti.write(3, 2, 1234.5)
-book.save(sys.argv[1])
+def more(book, clienti):
+    clienti.write(0, 13, "Promemoria")
+    for row in range(1, len(customers) + 1):
+        clienti.write(row, 13, "extra%d" % (row + 1))
+    clienti.write(2, 15, 3.5)
+    appunti = book.add_sheet("Appunti")
+    appunti.write(0, 0, "Da richiamare")
+    appunti.write(3, 2, 1234.5)
+write_archive(sys.argv[1], customers, 5, more)
 EOF
 cp "$work/Archivio.xls" "$work/originale.xls"
 cp "$program" "$work/clivara"

@@ -15,38 +15,7 @@ source "$(dirname "$0")/lib.sh"
 app_pid=""
 
 # The archive, written by python3-xlwt, its customers already in the order of the sort.
-"$python" - "$work/Archivio.xls" <<'EOF'
-import datetime, sys, xlwt
-book = xlwt.Workbook(encoding="utf-8")
-clienti = book.add_sheet("Clienti")
-codici = book.add_sheet("Codici")
-date = xlwt.easyxf(num_format_str="dd/mm/yyyy")
-headings = ["Ragione Sociale", "ID", "Data", "Indirizzo", "C.A.P.", "Località", "(PR)",
-            "Telefono", "Cellullare", "Codice Fiscale", "Partita IVA", "Note", "Note 2"]
-for column, text in enumerate(headings):
-    clienti.write(0, column, text)
-customers = [
-    ("Bar Centrale Da Gino", 1, datetime.date(2007, 11, 5), "Via Manzoni 3", "20121", "Milano",
-     "MI", "02 8646 1234", 3351234567, "", "45678912340", "", ""),
-    ("Ferrari Impianti Srl", 2, datetime.date(2007, 12, 10), "Via Moroni 18", "24122",
-     "Bergamo", "BG", "035 24 11 90", "", "", "03124560165", "Fatture trimestrali", ""),
-    ("Rossi Mario", 3, datetime.date(2008, 1, 21), "Via Roma 1", "24020", "Gorle", "BG",
-     "035 66 12 34", 3401112222, "RSSMRA70A01E704C", "", "Cliente storico", ""),
-    ("Rossi Mario", 4, datetime.date(2008, 3, 3), "Via Milano 44", "22063", "Cantù", "CO",
-     "031 26 45 78", 3389990000, "RSSMRA58L22B639A", "22392272825", "", "Secondo negozio"),
-    ("Verdi Lucia", 6, datetime.date(2008, 5, 19), "Via Dante 7", "22100", "Como", "CO",
-     "031 264 579", "", "VRDLCU81M52C933V", "", "", ""),
-]
-for row, values in enumerate(customers, start=1):
-    for column, value in enumerate(values):
-        if isinstance(value, datetime.date):
-            clienti.write(row, column, value, date)
-        elif value != "":
-            clienti.write(row, column, value)
-codici.write(0, 0, "Ultimo codice")
-codici.write(1, 0, 6)
-book.save(sys.argv[1])
-EOF
+"$python" "$(dirname "$0")/xlwt_archive.py" "$work/Archivio.xls"
 cp "$work/Archivio.xls" "$work/originale.xls"
 cp "$program" "$work/clivara"
 
