@@ -59,11 +59,7 @@ void ArchiveFollower::watchFiles() {
 
 bool ArchiveFollower::archiveIsFree() const {
     const std::filesystem::path& archive = form_.archivePath();
-    if (DeskLock::inspect(archive).present) return false;
-    for (const std::filesystem::path& suite :
-         {ArchiveLock::libreOfficeLockPath(archive), ArchiveLock::excelLockPath(archive)}) {
-        if (::access(suite.c_str(), F_OK) == 0) return false;
-    }
+    if (DeskLock::inspect(archive).present || ArchiveLock::suiteLockStands(archive)) return false;
     return ::access(archive.c_str(), F_OK) == 0;
 }
 

@@ -12,6 +12,8 @@
 #include <QUrl>
 #include <array>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 namespace clivara::operations {
@@ -23,6 +25,11 @@ const QByteArray kSuiteLockUser = QByteArrayLiteral("Clivara 2008");
 
 // Lock files are small; anything beyond this is not looked at.
 constexpr qsizetype kLockReadLimit = 4096;
+
+// Through an SMB client a file can fail to open for a moment, or its removal lag behind: the
+// removal of our lock is tried again for this long.
+constexpr auto kReleaseRetryFor = std::chrono::milliseconds(3000);
+constexpr auto kReleaseRetryStep = std::chrono::milliseconds(100);
 
 // At most kLockReadLimit bytes of a file; nothing when it cannot be read.
 std::optional<QByteArray> readSmallFile(const std::filesystem::path& path) {
@@ -201,6 +208,16 @@ std::optional<ArchiveLock::SuiteHolder> ArchiveLock::officeSuiteHolder() const {
     return std::nullopt;
 }
 
+bool ArchiveLock::suiteLockStands(const std::filesystem::path& archive) {
+    const std::filesystem::path libreOffice = libreOfficeLockPath(archive);
+    if (const std::optional<QByteArray> bytes = readSmallFile(libreOffice)) {
+        if (!isOurSuiteLock(*bytes)) return true;
+    } else if (::access(libreOffice.c_str(), F_OK) == 0) {
+        return true;
+    }
+    return ::access(excelLockPath(archive).c_str(), F_OK) == 0;
+}
+
 void ArchiveLock::writeSuiteLock() {
     const std::filesystem::path path = libreOfficeLockPath(archive_);
     if (const std::optional<QByteArray> existing = readSmallFile(path)) {
@@ -231,10 +248,23 @@ void ArchiveLock::writeSuiteLock() {
 
 void ArchiveLock::release() {
     if (!suiteLockWritten_.isEmpty()) {
+        // Removed only while it is still the file we wrote, and tried until it is gone: a
+        // lock of ours left behind would tell every LibreOffice user that we still hold it.
         const std::filesystem::path path = libreOfficeLockPath(archive_);
-        // Removed only while it is still the file we wrote.
-        if (readSmallFile(path) == std::optional<QByteArray>(suiteLockWritten_)) {
-            ::unlink(path.c_str());
+        const auto deadline = std::chrono::steady_clock::now() + kReleaseRetryFor;
+        for (;;) {
+            const std::optional<QByteArray> bytes = readSmallFile(path);
+            if (bytes && *bytes != suiteLockWritten_) break;  // another program's now
+            // The client may close the handle of the read just made only after the unlink
+            // arrives, and the server then refuses the removal: tried again, not read again.
+            while (bytes && ::unlink(path.c_str()) != 0 && errno != ENOENT &&
+                   std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(kReleaseRetryStep);
+            }
+            struct stat info {};
+            if (::lstat(path.c_str(), &info) != 0 && errno == ENOENT) break;
+            if (std::chrono::steady_clock::now() >= deadline) break;
+            std::this_thread::sleep_for(kReleaseRetryStep);
         }
         suiteLockWritten_.clear();
     }

@@ -36,6 +36,10 @@ class ArchiveLock {
     };
     std::optional<SuiteHolder> officeSuiteHolder() const;
 
+    // An office suite's own lock stands beside the archive (one of ours left behind by a
+    // program that ended is not counted; one that cannot be read is).
+    static bool suiteLockStands(const std::filesystem::path& archive);
+
     // Leaves the LibreOffice-form lock beside the archive, unless a suite's own lock is
     // already there (which is then left alone).
     void writeSuiteLock();

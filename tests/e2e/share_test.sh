@@ -300,7 +300,8 @@ wait_end "$a_pid"
 saved=$(date +%s%N)
 app_pid=$b_pid main=$b_main
 free_box=$(other_window 60)
-[ -n "$free_box" ] || fail "4: pc2 non dice entro 6 s che l'archivio è libero"
+[ -n "$free_box" ] ||
+    fail "4: pc2 non dice entro 6 s che l'archivio è libero (nella cartella: $(ls -A "$share_dir" | tr '\n' ' '))"
 waited=$((($(date +%s%N) - saved) / 1000000))
 screenshot sola-lettura-libero
 answer_box Escape "l'archivio ora è libero"

@@ -5,10 +5,12 @@
 
 #include "archive_on_disk.h"
 #include "operations/archive_follower.h"
+#include "operations/archive_lock.h"
 #include "operations/desk_lock.h"
 
 using clivara::archive::Workbook;
 using clivara::operations::ArchiveFollower;
+using clivara::operations::ArchiveLock;
 using clivara::operations::DeskLock;
 
 class ArchiveFollowerTest : public QObject {
@@ -45,6 +47,39 @@ class ArchiveFollowerTest : public QObject {
         QVERIFY(!follower->following());
         QTest::qWait(300);
         QCOMPARE(w.boxes.shown.size(), 1u);
+    }
+
+    // An office suite's lock keeps the archive held; one of ours left behind by a program that
+    // ended does not (else a read-only desk would never be told).
+    void suiteLocksThatKeepTheArchiveHeld_data() {
+        QTest::addColumn<bool>("excel");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("free");
+        QTest::newRow("ours, left behind")
+            << false << QByteArray("Clivara 2008,mario,pc1,09.12.2026 10:00,file:///home/mario;")
+            << true;
+        QTest::newRow("LibreOffice")
+            << false << QByteArray("Maria Bianchi,maria,ufficio-2,09.12.2026 10:00,file:///x;")
+            << false;
+        QTest::newRow("Excel") << true << QByteArray("\x05Maria") << false;
+    }
+    void suiteLocksThatKeepTheArchiveHeld() {
+        QFETCH(bool, excel);
+        QFETCH(QByteArray, text);
+        QFETCH(bool, free);
+        OpenWindow w({{}, {{"Alfa", "40"}}, "40"});
+        QFile lock(QString::fromStdString(
+            (excel ? ArchiveLock::excelLockPath(w.path) : ArchiveLock::libreOfficeLockPath(w.path))
+                .string()));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(text);
+        lock.close();
+        w.form->setArchiveReadOnly(true);
+        w.boxes.answers = {false};
+        new ArchiveFollower(
+            *w.form, [] { return false; }, true, std::chrono::milliseconds(50));
+        QTest::qWait(400);
+        QCOMPARE(w.boxes.shown.size(), free ? 1u : 0u);
     }
 };
 
