@@ -338,7 +338,13 @@ void DeskLock::release() {
     for (;;) {
         const std::optional<std::string> text = readSmallFile(holderFile());
         if (text && *text != holderText(own_)) return;  // another desk's now: it stays
-        if (text) ::unlink(holderFile().c_str());
+        // Refused while a handle to it is still open (the read just made, closed by the
+        // client a moment later, or another desk's look): the removal is tried again, not
+        // the read.
+        while (text && ::unlink(holderFile().c_str()) != 0 && errno != ENOENT &&
+               std::chrono::steady_clock::now() < deadline) {
+            pause(kRetryStep);
+        }
         ::rmdir(place.c_str());  // only ever removes an empty directory
         struct stat info {};
         if (::lstat(place.c_str(), &info) != 0 && errno == ENOENT) return;
