@@ -152,10 +152,16 @@ void forgetSavedChanges(Form1& form) {
 void offerRecovery(Form1& form, const std::string& takenOverFrom) {
     const std::filesystem::path& archive = form.archivePath();
     RecoveryJournal::adoptUnnamed(archive);
-    if (!takenOverFrom.empty()) {
-        // Where this computer has a journal of its own as well, the other desk's stays under
-        // its computer's name and is offered when that desk starts again.
-        RecoveryJournal::moveToThisHost(archive, takenOverFrom);
+    // The program that ended without "Esci": ours, or that of the desk whose lock was taken
+    // over, whose journal becomes ours. Where this computer has a journal of its own as well,
+    // the other desk's stays under its computer's name and is offered when that desk starts
+    // again.
+    QString ended = QStringLiteral("Il programma non era stato chiuso con «Esci»");
+    if (!takenOverFrom.empty() &&
+        RecoveryJournal::pathFor(archive, takenOverFrom) != RecoveryJournal::pathFor(archive) &&
+        RecoveryJournal::moveToThisHost(archive, takenOverFrom)) {
+        ended = QStringLiteral("Il programma sul computer %1 non era stato chiuso con «Esci»")
+                    .arg(QString::fromStdString(takenOverFrom));
     }
     std::optional<RecoveredRegister> recovered;
     try {
@@ -164,9 +170,9 @@ void offerRecovery(Form1& form, const std::string& takenOverFrom) {
         const std::filesystem::path aside = setJournalAside(archive);
         form.messageBoxes().inform(
             nullptr, kProgramTitle,
-            QStringLiteral("Il programma non era stato chiuso con «Esci», ma i dati di recupero "
-                           "non si possono leggere:\n%1\n\nSono stati lasciati nel file %2.")
-                .arg(QString::fromUtf8(error.what()),
+            QStringLiteral("%1, ma i dati di recupero non si possono leggere:\n%2\n\nSono stati "
+                           "lasciati nel file %3.")
+                .arg(ended, QString::fromUtf8(error.what()),
                      shownPath(aside.empty() ? RecoveryJournal::pathFor(archive) : aside)));
         return;
     }
@@ -184,20 +190,21 @@ void offerRecovery(Form1& form, const std::string& takenOverFrom) {
         const QString kept = keepRecovered(form, *recovered);
         form.messageBoxes().inform(
             nullptr, kProgramTitle,
-            QStringLiteral("Il programma non era stato chiuso con «Esci» e %1.\n\n"
-                           "Nel frattempo l'archivio %2 è stato cambiato da un altro programma: "
+            QStringLiteral("%1 e %2.\n\n"
+                           "Nel frattempo l'archivio %3 è stato cambiato da un altro programma: "
                            "le modifiche non vengono applicate, perché non vada perso nulla di "
-                           "ciò che è stato salvato dopo.\n\n%3\nper un confronto. Il programma "
+                           "ciò che è stato salvato dopo.\n\n%4\nper un confronto. Il programma "
                            "si apre sull'archivio com'è ora.")
-                .arg(what, shownPath(archive), kept));
+                .arg(ended, what, shownPath(archive), kept));
         return;
     }
 
     if (form.messageBoxes().askYesNo(
             nullptr, kProgramTitle,
-            QStringLiteral("Il programma non era stato chiuso con «Esci» e %1.\n\n%2")
-                .arg(what, recovered->changes == 1 ? QStringLiteral("Recuperarla?")
-                                                   : QStringLiteral("Recuperarle?")))) {
+            QStringLiteral("%1 e %2.\n\n%3")
+                .arg(ended, what,
+                     recovered->changes == 1 ? QStringLiteral("Recuperarla?")
+                                             : QStringLiteral("Recuperarle?")))) {
         try {
             form.ArchiveBook = std::move(recovered->book);
             if (form.recovery) {

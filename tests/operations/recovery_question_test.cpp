@@ -36,14 +36,15 @@ void leaveAJournalBehind(const std::filesystem::path& archive) {
 
 // The program's start on an archive: load, the journal, the question, the window.
 struct Restart {
-    explicit Restart(std::filesystem::path archive, std::deque<bool> answers = {})
+    explicit Restart(std::filesystem::path archive, std::deque<bool> answers = {},
+                     const std::string& takenOverFrom = {})
         : path(std::move(archive)) {
         boxes.answers = std::move(answers);
         form = std::make_unique<Form1>(boxes, path);
         loaded = form->Form_Load();
         if (loaded) {
             clivara::operations::enableRecovery(*form);
-            clivara::operations::offerRecovery(*form);
+            clivara::operations::offerRecovery(*form, takenOverFrom);
             form->showAndActivate();
             QTest::qWait(0);
         }
@@ -109,6 +110,24 @@ class RecoveryQuestionTest : public QObject {
         const QStringList kept = filesIn(backups);
         QCOMPARE(kept.size(), 1);
         QCOMPARE(fileBytes(std::filesystem::path((backups + "/" + kept[0]).toStdString())), before);
+    }
+
+    // After a take-over the journal of the desk that ended badly is offered, naming its
+    // computer, and becomes this computer's.
+    void theJournalOfADeskTakenOverNamesItsComputer() {
+        QTemporaryDir dir;
+        const std::filesystem::path path = writeArchive(dir, {{"Alfa", "Beta"}});
+        leaveAJournalBehind(path);
+        std::filesystem::rename(RecoveryJournal::pathFor(path),
+                                RecoveryJournal::pathFor(path, "pc-spento"));
+
+        Restart run(path, {true}, "pc-spento");
+        QCOMPARE(run.boxes.shown.size(), 1u);
+        QVERIFY2(run.boxes.shown[0].text.startsWith(
+                     QStringLiteral("Il programma sul computer pc-spento non era stato chiuso")),
+                 qPrintable(run.boxes.shown[0].text));
+        QCOMPARE(run.list(), (QStringList{"Alfa", "Beta", "Gamma"}));
+        QVERIFY(!std::filesystem::exists(RecoveryJournal::pathFor(path, "pc-spento")));
     }
 
     void noKeepsTheChangesInADatedFileAndStartsOnTheArchive() {
