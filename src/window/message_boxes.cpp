@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpacerItem>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -96,6 +97,17 @@ void ModalMessageBoxes::showBusy(QWidget* parent, const QString& title, const QS
     layout->addWidget(label);
     layout->setContentsMargins(24, 18, 24, 18);
     box->setMinimumWidth(titleBarWidth(box->windowTitle(), box->font()));
+    // Placed as a message box is, over the middle of its window (or of the screen): a plain
+    // widget is left where the window manager puts it, and without one at the top left.
+    box->adjustSize();
+    QRect area;
+    if (const QWidget* over = parent != nullptr ? parent->window() : nullptr;
+        over != nullptr && over->isVisible()) {
+        area = over->frameGeometry();
+    } else if (const QScreen* screen = box->screen()) {
+        area = screen->availableGeometry();
+    }
+    if (area.isValid()) box->move(area.center() - box->rect().center());
     box->show();
     busy_ = box;
     // Shown now, before the wait that follows begins.

@@ -113,6 +113,22 @@ class MessageBoxesTest : public QObject {
             QVERIFY(report.titleNeeds > titleBarWidth(QStringLiteral("Clivara"), QFont()));
         }
     }
+
+    // "Salvataggio in corso…" stands over the middle of its window, as a message box does.
+    void busyBoxIsCentredOverItsWindow() {
+        QWidget window;
+        window.setGeometry(200, 150, 800, 600);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        ModalMessageBoxes boxes;
+        boxes.showBusy(&window, QString(), QStringLiteral("Salvataggio in corso…"));
+        auto* busy = window.findChild<QWidget*>(QStringLiteral("busyBox"));
+        QVERIFY(busy != nullptr && busy->isVisible());
+        const QPoint off = busy->frameGeometry().center() - window.frameGeometry().center();
+        QVERIFY2(qAbs(off.x()) <= 3 && qAbs(off.y()) <= 3,
+                 qPrintable(QStringLiteral("%1,%2").arg(off.x()).arg(off.y())));
+        boxes.hideBusy();
+    }
 };
 
 QTEST_MAIN(MessageBoxesTest)
